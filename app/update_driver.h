@@ -1,0 +1,16 @@
+/// The device-independent update driver: the update run (default and -n), the
+/// discovery-report run (-d) and the replay run (-u), and the verdict that
+/// turns the run's outcome bits into the exit code.
+#pragma once
+
+#include <cstdint>
+
+class UserInterface;
+
+std::int32_t UpdateRun(std::uint32_t runFlags, UserInterface& ui);
+std::int32_t ReportRun(UserInterface& ui);
+std::int32_t ReplayRun(UserInterface& ui);
+
+std::int32_t SelectionLoop(std::int32_t portCount);
+std::int32_t UpdateLoop(std::int32_t portCount);
+std::int32_t Verdict();

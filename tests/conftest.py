@@ -1,0 +1,205 @@
+"""End-to-end harness: runs the built program as a user would.
+
+Every test gets a fresh working directory (the program's current directory)
+and a private bin directory holding copies of the program and of the simulator
+of the vendor utility, so that a test can leave the utility out or replace it.
+The same test code runs against the POSIX build and against the Windows build
+under Wine; the fixture `z` is parametrised over the builds named in the
+environment variable ZENTAVOR_BUILDS (default: "posix windows").
+
+POSIX runs get their own SystemDrive (the log lands under it) and TMPDIR (the
+vendor lock file lives there). Windows runs share one Wine prefix per session:
+the log is $WINEPREFIX/drive_c/tavensystem/log/zentavor.log and is removed
+before each test.
+"""
+
+import os
+import shutil
+import subprocess
+import tempfile
+from pathlib import Path
+
+import pytest
+
+ROOT = Path(__file__).resolve().parent.parent
+BUILDS = os.environ.get("ZENTAVOR_BUILDS", "posix windows").split()
+
+
+def _build_dir(name):
+    return Path(os.environ.get(f"ZENTAVOR_{name.upper()}_DIR", ROOT / "build" / name))
+
+
+class Build:
+    """One build of the product: where its programs are and how to start them."""
+
+    def __init__(self, name):
+        self.name = name
+        self.windows = name == "windows"
+        self.suffix = ".exe" if self.windows else ""
+        self.bin = _build_dir(name) / "bin"
+        self.prefix = ["wine"] if self.windows else []
+        self.env = dict(os.environ)
+        if self.windows:
+            self.env["WINEDEBUG"] = "-all"
+
+    def program(self, stem):
+        return self.bin / (stem + self.suffix)
+
+
+_wine_state = {}
+
+
+def _wine_session():
+    """Boots Wine once per session (unless the test script did) and finds its
+    temporary directory and drive_c."""
+    if _wine_state:
+        return _wine_state
+    own = "WINEPREFIX" not in os.environ
+    if own:
+        os.environ["WINEPREFIX"] = tempfile.mkdtemp(prefix="zentavor-wine-")
+    os.environ["WINEDEBUG"] = "-all"
+    quiet = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    subprocess.run(["wineserver", "-p", "600"], **quiet)
+    subprocess.run(["wine", "cmd", "/c", "exit"], **quiet)
+    temp = subprocess.run(["wine", "cmd", "/c", "echo %TEMP%"], stdin=subprocess.DEVNULL,
+                          capture_output=True, text=True).stdout.strip()
+    unix_temp = subprocess.run(["winepath", "-u", temp], stdin=subprocess.DEVNULL,
+                               capture_output=True, text=True).stdout.strip()
+    prefix = Path(os.environ["WINEPREFIX"])
+    _wine_state.update(prefix=prefix, own=own, temp=Path(unix_temp),
+                       drive_c=prefix / "drive_c")
+    return _wine_state
+
+
+def pytest_sessionfinish(session, exitstatus):
+    if _wine_state and _wine_state["own"]:
+        subprocess.run(["wineserver", "-k"], stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        shutil.rmtree(_wine_state["prefix"], ignore_errors=True)
+
+
+def _normalise(data):
+    return data.decode("utf-8", errors="surrogateescape").replace("\r\n", "\n")
+
+
+class Result:
+    """What one run left behind: exit code, console text and its lines in the log."""
+
+    def __init__(self, completed, log_before, log_after):
+        self.rc = completed.returncode
+        self.out_raw = completed.stdout
+        self.err_raw = completed.stderr
+        self.out = _normalise(completed.stdout)
+        self.err = _normalise(completed.stderr)
+        self.log = _normalise(log_after[len(log_before):]) if log_after.startswith(
+            log_before) else _normalise(log_after)
+
+    def __repr__(self):
+        return f"Result(rc={self.rc}, out={self.out!r}, log={self.log!r})"
+
+
+class Zentavor:
+    """One test's sandbox: working directory, private bin directory, log and lock."""
+
+    def __init__(self, build, tmp_path):
+        self.build = build
+        self.windows = build.windows
+        self.root = tmp_path
+        self.cwd = tmp_path / "work"
+        self.bin = tmp_path / "bin"
+        self.cwd.mkdir()
+        self.bin.mkdir()
+        self.env = dict(build.env)
+        if self.windows:
+            wine = _wine_session()
+            self.env["WINEPREFIX"] = str(wine["prefix"])
+            self.log_path = wine["drive_c"] / "tavensystem" / "log" / "zentavor.log"
+            self.temp_dir = wine["temp"]
+            self.temp_dir.mkdir(parents=True, exist_ok=True)
+        else:
+            sysdrive = tmp_path / "sysdrive"
+            sysdrive.mkdir()
+            self.temp_dir = tmp_path / "tmp"
+            self.temp_dir.mkdir()
+            self.env["SystemDrive"] = str(sysdrive)
+            self.env["TMPDIR"] = str(self.temp_dir)
+            self.log_path = sysdrive / "tavensystem" / "log" / "zentavor.log"
+        self.lock_path = self.temp_dir / "netxen_lock_file"
+        self._clean_shared_state()
+        self.program = self.install("zentavor")
+        if build.program("netscli").exists():
+            self.install("netscli")
+
+    def _clean_shared_state(self):
+        for path in (self.log_path, self.lock_path):
+            if path.exists():
+                path.unlink()
+
+    def cleanup(self):
+        if self.windows:
+            self._clean_shared_state()
+
+    def install(self, stem, as_name=None):
+        """Puts a copy of one of the build's programs into this test's bin
+        directory, under its own name or under as_name (taken as given)."""
+        source = self.build.program(stem)
+        target = self.bin / (as_name or stem + self.build.suffix)
+        try:
+            os.link(source, target)
+        except OSError:
+            shutil.copy2(source, target)
+        return target
+
+    def remove(self, stem):
+        """Takes a program out of this test's bin directory (for example the utility)."""
+        (self.bin / (stem + self.build.suffix)).unlink()
+
+    def command(self, program, *args):
+        return self.build.prefix + [str(program)] + [str(a) for a in args]
+
+    def run(self, *args, input=None, timeout=120, program=None):
+        """Runs the program with args in the working directory; input is fed to
+        standard input (empty by default)."""
+        before = self.log_bytes()
+        completed = subprocess.run(
+            self.command(program or self.program, *args), cwd=self.cwd, env=self.env,
+            input=(input.encode() if isinstance(input, str) else (input or b"")),
+            capture_output=True, timeout=timeout)
+        return Result(completed, before, self.log_bytes())
+
+    def start(self, *args, program=None, **kwargs):
+        """Starts a program without waiting (for concurrency tests)."""
+        return subprocess.Popen(self.command(program or self.program, *args), cwd=self.cwd,
+                                env=self.env, stdin=subprocess.DEVNULL, **kwargs)
+
+    def log_bytes(self):
+        return self.log_path.read_bytes() if self.log_path.exists() else b""
+
+    def log(self):
+        return _normalise(self.log_bytes())
+
+    def write(self, name, text, encoding="utf-8"):
+        path = self.cwd / name
+        path.write_bytes(text.encode(encoding) if isinstance(text, str) else text)
+        return path
+
+    def program_name(self):
+        """The name the usage text shows for the program."""
+        return "zentavor"
+
+
+@pytest.fixture(scope="session", params=BUILDS)
+def build(request):
+    b = Build(request.param)
+    if not b.program("zentavor").exists():
+        pytest.skip(f"{b.name} build not found in {b.bin}")
+    if b.windows:
+        _wine_session()
+    return b
+
+
+@pytest.fixture
+def z(build, tmp_path):
+    sandbox = Zentavor(build, tmp_path)
+    yield sandbox
+    sandbox.cleanup()

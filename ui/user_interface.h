@@ -1,0 +1,94 @@
+/// The one sink for everything the program says: console, log file or both,
+/// and the y/n/q/c question. Exactly one instance exists per process; start-up
+/// creates it and installs it with InstallUserInterface().
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "app/run_flags.h"
+
+#if defined(__GNUC__)
+#define ZENTAVOR_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
+#else
+#define ZENTAVOR_PRINTF(fmt, args)
+#endif
+
+// Answer codes of UserInterface::Ask.
+enum AnswerCode : std::int32_t {
+  ANSWER_YES = 0,
+  ANSWER_NO = 1,
+  ANSWER_QUIT = 2,
+  ANSWER_SKIP = 3,
+};
+
+// Sizes the console window at construction and restores it at destruction.
+// On POSIX a terminal is never resized, so both are no-ops there.
+class ConsoleWindow {
+ public:
+  ConsoleWindow(int width, int height);
+  ~ConsoleWindow();
+  ConsoleWindow(const ConsoleWindow&) = delete;
+  ConsoleWindow& operator=(const ConsoleWindow&) = delete;
+
+ private:
+  struct SavedState;  // platform-specific: the output handle and the saved console state
+  std::unique_ptr<SavedState> saved_;
+};
+
+class UserInterface {
+ public:
+  // Copies logPath (at most 259 characters) and sizes the console to width x height.
+  UserInterface(const char* logPath, int width, int height);
+  // Closes the log stream and restores the console (the program itself never destroys it).
+  ~UserInterface();
+  UserInterface(const UserInterface&) = delete;
+  UserInterface& operator=(const UserInterface&) = delete;
+
+  void Configure(bool silent, bool debug, bool assumeDefault);
+
+  // Log only; opens the log for appending on first use.
+  void Write(const char* format, ...) ZENTAVOR_PRINTF(2, 3);
+  // Console only; nothing when silent.
+  void Print(const char* format, ...) ZENTAVOR_PRINTF(2, 3);
+  // Log only, in debug mode only, never when silent, never opens the log.
+  void Debug(const char* format, ...) ZENTAVOR_PRINTF(2, 3);
+  // Console, then log.
+  void PrintAndWrite(const char* format, ...) ZENTAVOR_PRINTF(2, 3);
+
+  // The y/n/q/c question; returns an AnswerCode.
+  std::int32_t Ask(const std::string& prompt, std::int32_t silentAnswer, std::int32_t forcedAnswer,
+                   std::int32_t emptyLineAnswer, const char* defaultText);
+
+  bool silent() const { return silent_; }
+  bool debug() const { return debug_; }
+  bool assumeDefault() const { return assumeDefault_; }
+  const char* logPath() const { return logPath_; }
+
+ private:
+  char logPath_[kPathBufferSize] = {};
+  bool silent_ = false;
+  bool debug_ = false;
+  bool assumeDefault_ = false;
+  std::FILE* log_ = nullptr;
+  std::unique_ptr<ConsoleWindow> console_;
+};
+
+// A message written at most once. target: 0 console only, 2 console and log,
+// any other value log only.
+struct OnceNotice {
+  bool shown = false;
+  std::int32_t target = 2;
+};
+
+void NotifyOnce(OnceNotice& notice, UserInterface& ui, const char* format, ...)
+    ZENTAVOR_PRINTF(3, 4);
+
+// The process-wide user interface. Start-up installs it; every other part of
+// the program writes through TheUserInterface(). Calling it before start-up
+// installed one is an internal error that ends the process.
+void InstallUserInterface(UserInterface* ui);
+UserInterface& TheUserInterface();
+bool HasUserInterface();

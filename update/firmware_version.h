@@ -1,0 +1,39 @@
+/// A boot-ROM firmware version: loosely parsed from text ("v4.0.555",
+/// "NCSI 4.0.555", ...), printed in dotted form and ordered component by
+/// component.
+#pragma once
+
+#include <cstdint>
+
+class FirmwareVersion {
+ public:
+  FirmwareVersion() = default;
+  FirmwareVersion(const FirmwareVersion& other) = default;
+  // Copies the value only when it compares unequal (see Compare); an equal
+  // source leaves this version, cached text included, untouched.
+  FirmwareVersion& operator=(const FirmwareVersion& other);
+
+  // Updates the value from text; null or empty text changes nothing.
+  void Parse(const char* text);
+  // Refreshes and returns the cached dotted text ("%d.%d.%d" or "%d.%d").
+  const char* Text();
+  // +1, 0 or -1 with this version on the left; the right side's hasBuild is not consulted.
+  int Compare(const FirmwareVersion& other) const;
+
+  bool operator==(const FirmwareVersion& other) const { return Compare(other) == 0; }
+  bool operator!=(const FirmwareVersion& other) const { return Compare(other) != 0; }
+  bool operator<(const FirmwareVersion& other) const { return Compare(other) == -1; }
+
+  std::uint32_t major() const { return major_; }
+  std::uint32_t minor() const { return minor_; }
+  std::uint32_t build() const { return build_; }
+  bool hasBuild() const { return hasBuild_; }
+  const char* cachedText() const { return text_; }
+
+ private:
+  char text_[64] = {};
+  std::uint32_t major_ = 0;
+  std::uint32_t minor_ = 0;
+  std::uint32_t build_ = 0;
+  bool hasBuild_ = false;
+};
