@@ -1,0 +1,20 @@
+/// Letter-case rules for option words and executable names: ASCII only, so
+/// that the runtime's locale never changes what an option or a name means.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+inline constexpr char LowerAscii(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+inline constexpr bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size())
+    return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (LowerAscii(a[i]) != LowerAscii(b[i]))
+      return false;
+  }
+  return true;
+}

@@ -1,0 +1,180 @@
+#include "app/command_line.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "app/ascii.h"
+#include "app/run_flags.h"
+#include "platform/file_system.h"
+#include "ui/user_interface.h"
+
+namespace {
+
+bool IsAnyOf(const char* arg, std::initializer_list<const char*> options) {
+  for (const char* option : options) {
+    if (EqualsIgnoringCase(arg, option))
+      return true;
+  }
+  return false;
+}
+
+// The file argument of -d, -u and -v. A name that does not fit the report path
+// is refused rather than cut, so that no mode ever works on a different file
+// than the one the user named.
+bool TakeFileArgument(int argc, char** argv, int* index, std::uint32_t bit) {
+  if (*index + 1 >= argc)
+    return false;
+  const char* file = argv[*index + 1];
+  const std::size_t length = std::strlen(file);
+  if (length >= kPathBufferSize)
+    return false;
+  std::memcpy(ReportPathBuffer, file, length + 1);
+  RunFlags |= bit;
+  ++*index;
+  return true;
+}
+
+// Which options may be given together. One row per option bit, in ascending
+// order; each entry says whether the row's option may stand with the column's.
+// Yes, -ql goes with -v: -v makes discovery write the version-only file to the
+// report path, and -ql (dispatched first) runs discovery and reports on that
+// very file, so the pair is the way to get the version-only report.
+inline constexpr std::size_t kMatrixSize = 11;
+inline constexpr std::array<std::uint32_t, kMatrixSize> kMatrixBits = {
+    RUN_SHOW_INSTALLED, RUN_WRITE_REPORT, RUN_REWRITE,       RUN_FORCE,
+    RUN_DOWNGRADE,      RUN_CHECK_ONLY,   RUN_VERSION_FILE,  RUN_SILENT,
+    RUN_READ_REPORT,    RUN_VERIFY_FILE,  RUN_ASSUME_DEFAULT};
+
+struct CompatibilityRow {
+  std::uint32_t bit;
+  std::array<bool, kMatrixSize> allowed;
+};
+
+constexpr bool Y = true;
+constexpr bool N = false;
+
+// clang-format off
+inline constexpr std::array<CompatibilityRow, kMatrixSize> kCompatibility = {{
+  //                          -c -d -e -f -g -n -ql -s -u -v -y
+  {RUN_SHOW_INSTALLED,       {Y, N, N, N, N, N, N,  N, N, N, N}},
+  {RUN_WRITE_REPORT,         {N, Y, N, N, N, N, N,  Y, N, N, N}},
+  {RUN_REWRITE,              {N, N, Y, N, Y, N, N,  Y, N, N, Y}},
+  {RUN_FORCE,                {N, N, N, Y, N, N, N,  Y, N, N, Y}},
+  {RUN_DOWNGRADE,            {N, N, Y, N, Y, N, N,  Y, N, N, Y}},
+  {RUN_CHECK_ONLY,           {N, N, N, N, N, Y, N,  N, N, N, N}},
+  {RUN_VERSION_FILE,         {N, N, N, N, N, N, Y,  Y, Y, Y, Y}},
+  {RUN_SILENT,               {N, Y, Y, Y, Y, N, Y,  Y, Y, Y, N}},
+  {RUN_READ_REPORT,          {N, N, N, N, N, N, Y,  Y, Y, N, Y}},
+  {RUN_VERIFY_FILE,          {N, N, N, N, N, N, Y,  Y, N, Y, N}},
+  {RUN_ASSUME_DEFAULT,       {N, N, Y, Y, Y, N, Y,  N, Y, N, Y}},
+}};
+// clang-format on
+
+constexpr bool MatrixIsConsistent() {
+  for (std::size_t row = 0; row < kMatrixSize; ++row) {
+    if (kCompatibility[row].bit != kMatrixBits[row] || !kCompatibility[row].allowed[row]) {
+      return false;
+    }
+    for (std::size_t column = 0; column < kMatrixSize; ++column) {
+      if (kCompatibility[row].allowed[column] != kCompatibility[column].allowed[row])
+        return false;
+    }
+  }
+  return true;
+}
+static_assert(MatrixIsConsistent(),
+              "the option matrix must be symmetric, in bit order, and "
+              "let every option stand with itself");
+
+inline constexpr const char* kUsageLines[] = {
+    "[-c] [-d <filename>] [-e] [-f] [-g] [-h] [-s] [-u <filename>] [-y]\n",
+    "With no options, interactively upgrade firmware.\n",
+    "-c  Display currently installed firmware information.\n",
+    "-d <filename>  Generate XML discovery report to <filename>.\n",
+    "-e  Enable re-write if the current firmware is the same, and upgrade if the current "
+    "firmware is older.\n",
+    "-f  Force all firmware changes to occur.\n",
+    "-g  Enable downgrade if the current firmware is newer, and upgrade if the current "
+    "firmware is older.\n",
+    "-h  Display this help menu.\n",
+    "-s  Silently (non-interactively) upgrade firmware. \n",
+    "-u <filename>  Read XML discovery report from <filename> and perform firmware upgrade.\n",
+    "-y  Assume default repsonse for all prompts.\n",
+};
+
+}  // namespace
+
+bool ParseCommandLine(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    char* arg = argv[i];
+    if (arg[0] == '/')
+      arg[0] = '-';
+
+    if (IsAnyOf(arg, {"-h", "?", "-help"}))
+      return false;
+    if (EqualsIgnoringCase(arg, "-c")) {
+      RunFlags |= RUN_SHOW_INSTALLED;
+    } else if (EqualsIgnoringCase(arg, "-d")) {
+      if (!TakeFileArgument(argc, argv, &i, RUN_WRITE_REPORT))
+        return false;
+    } else if (EqualsIgnoringCase(arg, "-debug")) {
+      RunFlags |= RUN_DEBUG;
+    } else if (IsAnyOf(arg, {"-e", "-rewrite"})) {
+      RunFlags |= RUN_REWRITE;
+    } else if (EqualsIgnoringCase(arg, "-f")) {
+      RunFlags |= RUN_FORCE;
+    } else if (IsAnyOf(arg, {"-g", "-downgrade"})) {
+      RunFlags |= RUN_DOWNGRADE;
+    } else if (EqualsIgnoringCase(arg, "-n")) {
+      RunFlags |= RUN_CHECK_ONLY;
+    } else if (std::strstr(arg, "-no_overwrite") != nullptr) {
+      // Accepted for the sake of existing deployment scripts; it changes nothing.
+    } else if (EqualsIgnoringCase(arg, "-ql")) {
+      RunFlags |= RUN_VERSION_FILE;
+    } else if (EqualsIgnoringCase(arg, "-s")) {
+      RunFlags |= RUN_SILENT;
+    } else if (EqualsIgnoringCase(arg, "-u")) {
+      if (!TakeFileArgument(argc, argv, &i, RUN_READ_REPORT))
+        return false;
+    } else if (EqualsIgnoringCase(arg, "-v")) {
+      if (!TakeFileArgument(argc, argv, &i, RUN_VERIFY_FILE))
+        return false;
+    } else if (EqualsIgnoringCase(arg, "-y")) {
+      RunFlags |= RUN_ASSUME_DEFAULT;
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool CheckOptionCompatibility() {
+  for (const CompatibilityRow& row : kCompatibility) {
+    if ((RunFlags & row.bit) == 0)
+      continue;
+    for (std::size_t column = 0; column < kMatrixSize; ++column) {
+      if (!row.allowed[column] && (RunFlags & kMatrixBits[column]) != 0)
+        return false;
+    }
+  }
+  return true;
+}
+
+void ShowUsage(char* programPath) {
+  const char* name = "";
+  if (programPath != nullptr) {
+    // Both positions are taken before the name is cut, so a full stop in a
+    // directory name cuts only the directory part, never the name itself.
+    char* fullStop = std::strrchr(programPath, '.');
+    char* separator = std::strrchr(programPath, PathSeparator());
+    name = separator != nullptr ? separator + 1 : programPath;
+    if (fullStop != nullptr)
+      *fullStop = '\0';
+  }
+  UserInterface& ui = TheUserInterface();
+  ui.PrintAndWrite("USAGE: %s ", name);
+  for (const char* line : kUsageLines)
+    ui.PrintAndWrite("%s", line);
+}
