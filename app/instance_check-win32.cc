@@ -1,0 +1,5 @@
+#include "app/instance_check.h"
+
+bool ProcessNamesIgnoreCase() {
+  return true;
+}

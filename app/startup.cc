@@ -1,0 +1,136 @@
+#include "app/startup.h"
+
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "app/instance_check.h"
+#include "app/run_flags.h"
+#include "app/vendor_module.h"
+#include "platform/console.h"
+#include "platform/file_system.h"
+#include "platform/own_version.h"
+#include "platform/process_list.h"
+#include "ui/user_interface.h"
+
+namespace {
+
+constexpr int kConsoleWidth = 121;
+constexpr int kConsoleHeight = 65;
+
+constexpr const char kStartupFailed[] = "Error initializing FW upgrade software.\n";
+
+constexpr const char kBannerRule[] =
+    "-----------------------------------------------------------------------------";
+static_assert(sizeof(kBannerRule) - 1 == 77, "the banner rule is 77 hyphens");
+
+constexpr const char kNoticeLine[] =
+    "Online boot-ROM firmware update for P3P-series adapters. Keep the server powered until "
+    "it ends.";
+
+char LogPathBuffer[kPathBufferSize] = {};
+
+std::string Join(const std::string& directory, const char* name) {
+  return directory + PathSeparator() + name;
+}
+
+// Creates <drive>/tavensystem/log (failures ignored: it may exist already, and
+// a log that cannot be opened is reported by the user interface) and touches
+// the log file once in append mode, so that it exists without ever being
+// truncated.
+void PrepareLogFile() {
+  const std::string base = Join(SystemDrive(), "tavensystem");
+  const std::string directory = Join(base, "log");
+  const std::string path = Join(directory, kLogFileName);
+  // A path that the user interface would have to cut would log into a
+  // different file than the one named here; refuse it instead.
+  if (path.size() >= kPathBufferSize) {
+    throw std::length_error("log path too long: " + path);
+  }
+  MakeDirectory(base.c_str());
+  MakeDirectory(directory.c_str());
+  std::memcpy(LogPathBuffer, path.c_str(), path.size() + 1);
+  std::ofstream touch(path, std::ios::app);
+}
+
+void ReportStartupFailure() {
+  if (HasUserInterface()) {
+    TheUserInterface().PrintAndWrite("%s", kStartupFailed);
+  } else {
+    // Without a user interface there is no log yet; the console is the only
+    // place left, and a run must never end without saying why.
+    std::fputs(kStartupFailed, stderr);
+    std::fflush(stderr);
+  }
+}
+
+}  // namespace
+
+const char* LogFilePath() {
+  return LogPathBuffer;
+}
+
+bool Startup() {
+  try {
+    SetConsoleTitleText(kTitle);
+    PrepareLogFile();
+    // The one user interface of the process; it lives until the process ends.
+    auto* ui = new UserInterface(LogPathBuffer, kConsoleWidth, kConsoleHeight);
+    InstallUserInterface(ui);
+    return InitializeModule(RunFlags, *ui);
+  } catch (...) {
+    ReportStartupFailure();
+    return false;
+  }
+}
+
+bool VerifyInstance() {
+  UserInterface& ui = TheUserInterface();
+  ui.Write("Checking for any other instance of NetXen tool!\n");
+
+  std::string temp;
+  if (!TempDirectory(&temp)) {
+    ui.Write("VerifyInstance: No temp directory identified or GetTempPath failed!\n");
+    return true;
+  }
+  const std::string lock = Join(temp, kLockFileName);
+  if (!FileExists(lock.c_str()))
+    return true;
+
+  std::vector<std::string> names;
+  if (!ListProcessBaseNames(&names)) {
+    ui.Write("VerifyInstance: Failed to get process details!\n");
+    return true;
+  }
+  for (const std::string& name : names) {
+    if (IsRivalProcessName(name)) {
+      ui.Write(
+          "Error: Either another NetXen tool is already running, or your last session did not "
+          "close gracefully. Required to clear the settings!\n");
+      return false;
+    }
+  }
+
+  if (!FileExists(lock.c_str()))
+    return true;
+  if (RemoveFile(lock.c_str())) {
+    ui.Write("Warning: last session did not close gracefully.  Clearing lock.\n");
+    return true;
+  }
+  ui.Write("Error: last session did not close gracefully.  Unable to clear lock.\n");
+  return false;
+}
+
+void WriteBanner() {
+  UserInterface& ui = TheUserInterface();
+  char version[256] = {};
+  GetOwnFileVersion(version, sizeof version);
+  ui.PrintAndWrite("%s\n", kBannerRule);
+  ui.PrintAndWrite("%s (%s)\n", kTitle, version);
+  ui.PrintAndWrite("%s\n", kNoticeLine);
+  ui.PrintAndWrite("%s\n\n", kBannerRule);
+}
