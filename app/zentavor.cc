@@ -1,0 +1,123 @@
+#include "app/zentavor.h"
+
+#include <array>
+#include <cstdio>
+#include <exception>
+
+#include "app/command_line.h"
+#include "app/run_flags.h"
+#include "app/startup.h"
+#include "app/update_driver.h"
+#include "app/vendor_module.h"
+#include "ui/user_interface.h"
+
+namespace {
+
+constexpr const char kUnexpectedError[] =
+    "An unexpected error has occurred.  Firmware update will not be completed.\n";
+
+std::int32_t ReportMode(std::uint32_t, UserInterface& ui) {
+  return ReportRun(ui);
+}
+std::int32_t ReplayMode(std::uint32_t, UserInterface& ui) {
+  return ReplayRun(ui);
+}
+
+// The order is the precedence: the options that may be combined (-u with -ql,
+// -ql with -v) run the earlier mode.
+constexpr std::array<RunModeEntry, 6> kRunModes = {{
+    {RUN_SHOW_INSTALLED, RunMode::kShowInstalled, ShowInstalledFirmware},
+    {RUN_WRITE_REPORT, RunMode::kWriteReport, ReportMode},
+    {RUN_READ_REPORT, RunMode::kReadReport, ReplayMode},
+    {RUN_VERSION_FILE, RunMode::kVersionFile, WriteVersionReport},
+    {RUN_VERIFY_FILE, RunMode::kVerifyFile, VerifyOnly},
+    {0, RunMode::kUpdate, UpdateRun},
+}};
+
+constexpr const char* kWeekdays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                   "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+
+template <std::size_t N>
+const char* NameAt(const char* const (&names)[N], int index) {
+  return (index >= 0 && static_cast<std::size_t>(index) < N) ? names[index] : "???";
+}
+
+}  // namespace
+
+const RunModeEntry& SelectRunMode(std::uint32_t runFlags) {
+  for (const RunModeEntry& entry : kRunModes) {
+    if ((runFlags & entry.bit) != 0)
+      return entry;
+  }
+  return kRunModes.back();
+}
+
+std::int32_t RunGuarded(ModeHandler handler, std::uint32_t runFlags, UserInterface& ui) {
+  try {
+    return handler(runFlags, ui);
+  } catch (const std::exception& e) {
+    ui.PrintAndWrite("%s%s", kUnexpectedError, e.what());
+  } catch (...) {
+    ui.PrintAndWrite("%s", kUnexpectedError);
+  }
+  return 0;
+}
+
+std::string FormatTimeStamp(const std::tm& time) {
+  // Formatted by hand rather than with asctime(), which is undefined for years
+  // past 9999 and not reentrant, and rather than strftime(), whose %e the
+  // Windows runtime lacks.
+  char text[64];
+  std::snprintf(text, sizeof text, "%s %s %2d %02d:%02d:%02d %d\n", NameAt(kWeekdays, time.tm_wday),
+                NameAt(kMonths, time.tm_mon), time.tm_mday, time.tm_hour, time.tm_min, time.tm_sec,
+                time.tm_year + 1900);
+  return text;
+}
+
+void WriteTimeStamp(UserInterface& ui, const char* label) {
+  const std::time_t now = std::time(nullptr);
+  const std::tm* local = std::localtime(&now);
+  const std::string text = local != nullptr ? FormatTimeStamp(*local) : "(time unknown)\n";
+  ui.Write("%s: %s\n", label, text.c_str());
+}
+
+void WriteCommandLineEcho(UserInterface& ui, int argc, char** argv) {
+  std::string echo = "Command line supplied:\n\t";
+  for (int i = 0; i < argc; ++i) {
+    echo += argv[i];
+    echo += ' ';
+  }
+  echo += '\n';
+  ui.Write("%s", echo.c_str());
+}
+
+int RunZentavor(int argc, char** argv) {
+  if (!Startup())
+    return 0;
+
+  // Parsing stops at the first bad argument, and the check only makes sense
+  // for a command line that was read to the end.
+  const bool valid = ParseCommandLine(argc, argv) && CheckOptionCompatibility();
+
+  UserInterface& ui = TheUserInterface();
+  ui.Configure((RunFlags & RUN_SILENT) != 0, (RunFlags & RUN_DEBUG) != 0,
+               (RunFlags & RUN_ASSUME_DEFAULT) != 0);
+  WriteBanner();
+  WriteCommandLineEcho(ui, argc, argv);
+  WriteTimeStamp(ui, "Upgrade began");
+
+  if (!valid) {
+    ShowUsage(argc > 0 ? argv[0] : nullptr);
+    return 0;
+  }
+
+  std::int32_t exitCode = RunGuarded(SelectRunMode(RunFlags).handler, RunFlags, ui);
+
+  WriteTimeStamp(ui, "Upgrade completed");
+  const std::int32_t finish = FinishRun(RunFlags, ui);
+  if (finish != 0)
+    exitCode = finish;
+  ui.Write("Exiting with code %d\n", exitCode);
+  return exitCode;
+}
