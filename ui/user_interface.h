@@ -67,13 +67,24 @@ class UserInterface {
   bool assumeDefault() const { return assumeDefault_; }
   const char* logPath() const { return logPath_; }
 
+  // Where Ask reads its answers: standard input unless a test hands it a file.
+  void SetInput(std::FILE* input);
+
  private:
+  // Opens the log for appending if it is not open yet; false when that fails
+  // (reported, and tried again by the next write).
+  bool OpenLog();
+  // Write and Print for text already formatted, so it is passed on verbatim.
+  void WriteText(const std::string& text);
+  void PrintText(const std::string& text);
+
   char logPath_[kPathBufferSize] = {};
   bool silent_ = false;
   bool debug_ = false;
   bool assumeDefault_ = false;
   std::FILE* log_ = nullptr;
   std::unique_ptr<ConsoleWindow> console_;
+  std::FILE* input_ = stdin;
 };
 
 // A message written at most once. target: 0 console only, 2 console and log,

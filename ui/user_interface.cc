@@ -1,0 +1,211 @@
+#include "ui/user_interface.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstdarg>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+UserInterface* installedUserInterface = nullptr;
+
+// Formats into a string sized to the text, so that no message, however long,
+// is cut or overruns a buffer.
+std::string FormatText(const char* format, va_list args) {
+  va_list measure;
+  va_copy(measure, args);
+  const int length = std::vsnprintf(nullptr, 0, format, measure);
+  va_end(measure);
+  if (length <= 0)
+    return std::string();
+  std::string text(static_cast<std::size_t>(length), '\0');
+  std::vsnprintf(text.data(), text.size() + 1, format, args);
+  return text;
+}
+
+void PutText(std::FILE* stream, const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stream);
+  std::fflush(stream);
+}
+
+bool EqualsIgnoringCase(const char* a, const char* b) {
+  for (; *a && *b; ++a, ++b) {
+    if (std::tolower(static_cast<unsigned char>(*a)) !=
+        std::tolower(static_cast<unsigned char>(*b)))
+      return false;
+  }
+  return *a == *b;
+}
+
+// The answer code for one typed line (its newline already removed, not empty).
+std::int32_t JudgeAnswer(const char* line) {
+  switch (std::tolower(static_cast<unsigned char>(line[0]))) {
+    case 'c':
+      return EqualsIgnoringCase(line, "c") ? ANSWER_SKIP : ANSWER_NO;
+    case 'q':
+      return EqualsIgnoringCase(line, "q") || EqualsIgnoringCase(line, "quit") ? ANSWER_QUIT
+                                                                               : ANSWER_NO;
+    case 'y':
+      return EqualsIgnoringCase(line, "y") || EqualsIgnoringCase(line, "yes") ? ANSWER_YES
+                                                                              : ANSWER_NO;
+    default:  // 'n' and everything unrecognised
+      return ANSWER_NO;
+  }
+}
+
+}  // namespace
+
+UserInterface::UserInterface(const char* logPath, int width, int height)
+    : console_(std::make_unique<ConsoleWindow>(width, height)) {
+  // A path that does not fit is refused rather than cut: a cut path would
+  // quietly send the log to some other file. The empty path then fails to open
+  // and is reported like any other log that cannot be opened.
+  const std::size_t length = logPath ? std::strlen(logPath) : 0;
+  if (length < sizeof logPath_)
+    std::memcpy(logPath_, logPath, length);
+  logPath_[length < sizeof logPath_ ? length : 0] = '\0';
+}
+
+UserInterface::~UserInterface() {
+  if (log_)
+    std::fclose(log_);
+  console_.reset();
+}
+
+void UserInterface::Configure(bool silent, bool debug, bool assumeDefault) {
+  silent_ = silent;
+  debug_ = debug;
+  assumeDefault_ = assumeDefault;
+}
+
+void UserInterface::SetInput(std::FILE* input) {
+  input_ = input;
+}
+
+bool UserInterface::OpenLog() {
+  if (log_)
+    return true;
+  log_ = std::fopen(logPath_, "a");
+  if (log_)
+    return true;
+  // The debug channel writes to the very stream that failed to open, so the
+  // report goes to standard error instead, under the debug channel's own rules.
+  const unsigned long error = static_cast<unsigned long>(errno);
+  if (debug_ && !silent_) {
+    std::fprintf(stderr, "UserInterface::Write(): fopen() %s failed %lu\n", logPath_, error);
+    std::fflush(stderr);
+  }
+  return false;
+}
+
+void UserInterface::WriteText(const std::string& text) {
+  if (OpenLog())
+    PutText(log_, text);
+}
+
+void UserInterface::PrintText(const std::string& text) {
+  if (!silent_)
+    PutText(stdout, text);
+}
+
+void UserInterface::Write(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  const std::string text = FormatText(format, args);
+  va_end(args);
+  WriteText(text);
+}
+
+void UserInterface::Print(const char* format, ...) {
+  if (silent_)
+    return;
+  va_list args;
+  va_start(args, format);
+  const std::string text = FormatText(format, args);
+  va_end(args);
+  PrintText(text);
+}
+
+void UserInterface::Debug(const char* format, ...) {
+  if (silent_ || !debug_ || !log_)
+    return;
+  va_list args;
+  va_start(args, format);
+  const std::string text = FormatText(format, args);
+  va_end(args);
+  PutText(log_, text);
+}
+
+void UserInterface::PrintAndWrite(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  const std::string text = FormatText(format, args);
+  va_end(args);
+  PrintText(text);
+  WriteText(text);
+}
+
+std::int32_t UserInterface::Ask(const std::string& prompt, std::int32_t silentAnswer,
+                                std::int32_t forcedAnswer, std::int32_t emptyLineAnswer,
+                                const char* defaultText) {
+  if (silent_)
+    return (RunFlags & RUN_FORCE) ? forcedAnswer : silentAnswer;
+  if (assumeDefault_)
+    return silentAnswer;
+
+  const std::string question = prompt + " y/n/q/c (" + (defaultText ? defaultText : "") + "):";
+  PrintText(question);
+  WriteText(question);
+
+  // 79 characters at most: the rest of a longer line answers the next question.
+  char line[80];
+  if (!std::fgets(line, sizeof line, input_)) {
+    PrintAndWrite("Unknown input problem!\nQuit...\n");
+    return ANSWER_NO;
+  }
+  std::size_t length = std::strlen(line);
+  WriteText(std::string(line, length));
+  if (length > 0 && line[length - 1] == '\n')
+    line[--length] = '\0';
+  if (length == 0)
+    return emptyLineAnswer;
+  return JudgeAnswer(line);
+}
+
+void NotifyOnce(OnceNotice& notice, UserInterface& ui, const char* format, ...) {
+  if (notice.shown)
+    return;
+  notice.shown = true;
+  va_list args;
+  va_start(args, format);
+  const std::string text = FormatText(format, args);
+  va_end(args);
+  switch (notice.target) {
+    case 2:
+      ui.PrintAndWrite("%s", text.c_str());
+      break;
+    case 0:
+      ui.Print("%s", text.c_str());
+      break;
+    default:
+      ui.Write("%s", text.c_str());
+      break;
+  }
+}
+
+void InstallUserInterface(UserInterface* ui) {
+  installedUserInterface = ui;
+}
+
+UserInterface& TheUserInterface() {
+  if (!installedUserInterface) {
+    std::fputs("Internal error: the user interface is used before start-up created it.\n", stderr);
+    std::abort();
+  }
+  return *installedUserInterface;
+}
+
+bool HasUserInterface() {
+  return installedUserInterface != nullptr;
+}
