@@ -7,8 +7,6 @@
 #include <string>
 
 #include "app/test_support.h"
-#include "platform/file_system.h"
-#include "platform/own_version.h"
 
 namespace {
 
@@ -55,23 +53,6 @@ TEST_F(VerifyInstanceTest, TemporaryDirectoryThatDoesNotFitIsReportedAndTheRunGo
   EXPECT_TRUE(VerifyInstance());
   EXPECT_EQ(Log(), std::string(kChecking) +
                        "VerifyInstance: No temp directory identified or GetTempPath failed!\n");
-}
-
-TEST_F(AppTest, BannerIsFramedByRulesOf77Hyphens) {
-  WriteBanner();
-  char version[256];
-  GetOwnFileVersion(version, sizeof version);
-  const std::string rule(77, '-');
-  const std::string log = Log();
-  const std::string head = rule + "\n" + kTitle + " (" + version + ")\n";
-  ASSERT_EQ(log.substr(0, head.size()), head);
-  const std::string tail = "\n" + rule + "\n\n";
-  ASSERT_GT(log.size(), head.size() + tail.size());
-  EXPECT_EQ(log.substr(log.size() - tail.size()), tail);
-  // The notice line is a single line of its own.
-  const std::string notice = log.substr(head.size(), log.size() - head.size() - tail.size());
-  EXPECT_FALSE(notice.empty());
-  EXPECT_EQ(notice.find('\n'), std::string::npos);
 }
 
 }  // namespace

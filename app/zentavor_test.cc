@@ -75,19 +75,4 @@ TEST(TimeStamp, AsctimeLayoutWithBlankPaddedDay) {
   EXPECT_EQ(FormatTimeStamp(Time(6, 5, 30, 23, 59, 59, 12000)), "Sat Jun 30 23:59:59 12000\n");
 }
 
-TEST_F(AppTest, TimeStampLineIsFollowedByAnEmptyLine) {
-  WriteTimeStamp(*ui_, "Upgrade began");
-  const std::string log = Log();
-  ASSERT_EQ(log.rfind("Upgrade began: ", 0), 0u) << log;
-  // label, ": ", 24 characters of time, the time's newline and the line's own.
-  EXPECT_EQ(log.size(), std::string("Upgrade began: ").size() + 24 + 2) << log;
-  EXPECT_EQ(log.substr(log.size() - 2), "\n\n");
-}
-
-TEST_F(AppTest, CommandLineEchoShowsEveryArgumentFollowedByABlank) {
-  Arguments args({"-s", "a b", ""});
-  WriteCommandLineEcho(*ui_, args.argc(), args.argv());
-  EXPECT_EQ(Log(), "Command line supplied:\n\tzentavor -s a b  \n");
-}
-
 }  // namespace

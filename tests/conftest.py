@@ -184,8 +184,19 @@ class Zentavor:
         return path
 
     def program_name(self):
-        """The name the usage text shows for the program."""
+        """The name the usage text shows for the program: argv[0] without its
+        directory and extension. Both builds show "zentavor": the POSIX build
+        gets the path it was started with, the Windows build under Wine gets a
+        DOS path with backslashes (see echoed_program)."""
         return "zentavor"
+
+    def echoed_program(self):
+        """argv[0] as the command-line echo in the log shows it. POSIX: the path
+        the program was started with. Windows under Wine: Wine hands the program
+        the DOS form of that path on its Z: drive, Z:\\tmp\\...\\zentavor.exe."""
+        if self.windows:
+            return "Z:" + str(self.program).replace("/", "\\")
+        return str(self.program)
 
 
 @pytest.fixture(scope="session", params=BUILDS)
