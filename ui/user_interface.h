@@ -40,7 +40,9 @@ class ConsoleWindow {
 
 class UserInterface {
  public:
-  // Copies logPath (at most 259 characters) and sizes the console to width x height.
+  // Copies logPath (at most 259 characters; a longer one is refused, leaving the
+  // log unopenable rather than cut to another file's name) and sizes the console
+  // to width x height.
   UserInterface(const char* logPath, int width, int height);
   // Closes the log stream and restores the console (the program itself never destroys it).
   ~UserInterface();

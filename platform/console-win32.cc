@@ -1,0 +1,7 @@
+#include <windows.h>
+
+#include "platform/console.h"
+
+void SetConsoleTitleText(const char* title) {
+  SetConsoleTitleA(title);
+}

@@ -1,0 +1,53 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "app/run_flags.h"
+#include "platform/file_system.h"
+
+char PathSeparator() {
+  return '/';
+}
+
+bool RemoveFile(const char* path) {
+  return unlink(path) == 0;
+}
+
+bool MakeDirectory(const char* path) {
+  return mkdir(path, 0777) == 0;
+}
+
+// The variable Windows itself defines for the system drive; unset means the
+// tree starts at the root.
+std::string SystemDrive() {
+  const char* drive = std::getenv("SystemDrive");
+  return drive ? drive : "";
+}
+
+bool TempDirectory(std::string* directory) {
+  const char* tmpdir = std::getenv("TMPDIR");
+  std::string path = (tmpdir && *tmpdir) ? tmpdir : "/tmp";
+  while (!path.empty() && path.back() == '/')
+    path.pop_back();
+  // The lock file's name goes after it, so the directory must leave room in
+  // a path buffer as GetTempPathA's buffer does on Windows.
+  if (path.size() + 1 >= kPathBufferSize)
+    return false;
+  *directory = path;
+  return true;
+}
+
+std::string OwnExecutablePath() {
+  std::string path(256, '\0');
+  while (true) {
+    const ssize_t length = readlink("/proc/self/exe", path.data(), path.size());
+    if (length < 0)
+      return std::string();
+    if (static_cast<std::size_t>(length) < path.size()) {
+      path.resize(static_cast<std::size_t>(length));
+      return path;
+    }
+    path.resize(path.size() * 2);
+  }
+}

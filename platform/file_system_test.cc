@@ -1,0 +1,130 @@
+#include "platform/file_system.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "app/run_flags.h"
+#include "ui/test_support.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace {
+
+TEST(FileSystemTest, ExistsRemoveAndMakeDirectory) {
+  TempDir dir;
+  const std::string file = dir.File("netxen_lock_file");
+  const std::string sub = dir.File("tavensystem");
+
+  EXPECT_FALSE(FileExists(file.c_str()));
+  EXPECT_FALSE(RemoveFile(file.c_str()));
+  WriteBinaryFile(file, "");
+  EXPECT_TRUE(FileExists(file.c_str()));
+  EXPECT_TRUE(RemoveFile(file.c_str()));
+  EXPECT_FALSE(FileExists(file.c_str()));
+
+  EXPECT_TRUE(MakeDirectory(sub.c_str()));
+  EXPECT_TRUE(FileExists(sub.c_str())) << "directories count as existing";
+  EXPECT_FALSE(MakeDirectory(sub.c_str())) << "it exists already";
+  EXPECT_FALSE(MakeDirectory(dir.File("missing/log").c_str()));
+}
+
+TEST(FileSystemTest, OwnExecutablePathNamesThisProgram) {
+  const std::string path = OwnExecutablePath();
+  ASSERT_FALSE(path.empty());
+  EXPECT_TRUE(FileExists(path.c_str()));
+  EXPECT_EQ(std::filesystem::path(path).stem().string(), "platform_test");
+}
+
+#ifndef _WIN32
+
+// Sets or clears one environment variable for the life of the object.
+class ScopedVariable {
+ public:
+  ScopedVariable(const char* name, const char* value) : name_(name) {
+    const char* old = std::getenv(name);
+    had_ = old != nullptr;
+    if (old)
+      old_ = old;
+    if (value) {
+      setenv(name, value, 1);
+    } else {
+      unsetenv(name);
+    }
+  }
+  ~ScopedVariable() {
+    if (had_) {
+      setenv(name_, old_.c_str(), 1);
+    } else {
+      unsetenv(name_);
+    }
+  }
+
+ private:
+  const char* name_;
+  std::string old_;
+  bool had_ = false;
+};
+
+TEST(FileSystemPosixTest, SystemDriveComesFromTheEnvironment) {
+  {
+    ScopedVariable drive("SystemDrive", "/srv/sysdrive");
+    EXPECT_EQ(SystemDrive(), "/srv/sysdrive");
+  }
+  ScopedVariable drive("SystemDrive", nullptr);
+  EXPECT_EQ(SystemDrive(), "");
+}
+
+TEST(FileSystemPosixTest, TempDirectoryFollowsTmpdir) {
+  std::string directory = "unchanged";
+  {
+    ScopedVariable tmpdir("TMPDIR", "/var/tmp/zentavor//");
+    ASSERT_TRUE(TempDirectory(&directory));
+    EXPECT_EQ(directory, "/var/tmp/zentavor");
+  }
+  for (const char* unset : {static_cast<const char*>(nullptr), ""}) {
+    ScopedVariable tmpdir("TMPDIR", unset);
+    ASSERT_TRUE(TempDirectory(&directory));
+    EXPECT_EQ(directory, "/tmp");
+  }
+  {
+    // The root itself: the lock path then becomes "/netxen_lock_file".
+    ScopedVariable tmpdir("TMPDIR", "/");
+    ASSERT_TRUE(TempDirectory(&directory));
+    EXPECT_EQ(directory, "");
+  }
+  const std::string tooLong = "/" + std::string(kPathBufferSize, 't');
+  ScopedVariable tmpdir("TMPDIR", tooLong.c_str());
+  directory = "unchanged";
+  EXPECT_FALSE(TempDirectory(&directory));
+  EXPECT_EQ(directory, "unchanged");
+}
+
+#else
+
+TEST(FileSystemWin32Test, SystemDriveIsADriveLetter) {
+  const std::string drive = SystemDrive();
+  ASSERT_EQ(drive.size(), 2u);
+  EXPECT_TRUE(std::isalpha(static_cast<unsigned char>(drive[0])));
+  EXPECT_EQ(drive[1], ':');
+}
+
+TEST(FileSystemWin32Test, TempDirectoryHasNoTrailingSeparator) {
+  TempDir dir;
+  char old[32767] = {};
+  const bool hadTmp = GetEnvironmentVariableA("TMP", old, sizeof old) != 0;
+  SetEnvironmentVariableA("TMP", (dir.path() + "\\").c_str());
+  std::string directory;
+  const bool found = TempDirectory(&directory);
+  SetEnvironmentVariableA("TMP", hadTmp ? old : nullptr);
+  ASSERT_TRUE(found);
+  EXPECT_EQ(directory, dir.path());
+}
+
+#endif
+
+}  // namespace

@@ -1,0 +1,151 @@
+// The POSIX stand-in for CreateProcessA: the command line is split by the
+// Windows word rules and the program started directly, never through a shell,
+// so that no value in a command line can be read as shell syntax.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+#include "platform/file_system.h"
+#include "platform/process.h"
+#include "ui/user_interface.h"
+
+extern char** environ;
+
+namespace {
+
+bool IsExecutableFile(const std::string& path) {
+  struct stat status;
+  return stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
+         access(path.c_str(), X_OK) == 0;
+}
+
+std::string DirectoryOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+// Where the program of a command line lives: a name with a slash is taken as
+// it stands; a bare name is looked for beside the running executable, then in
+// the absolute directories of PATH. Relative and empty PATH entries mean the
+// current directory, which is never searched: a program planted in whatever
+// directory the administrator happens to be in must not be started.
+std::string FindProgram(const std::string& name) {
+  if (name.find('/') != std::string::npos)
+    return name;
+
+  const std::string ownDirectory = DirectoryOf(OwnExecutablePath());
+  if (!ownDirectory.empty() && IsExecutableFile(ownDirectory + "/" + name))
+    return ownDirectory + "/" + name;
+
+  const char* path = std::getenv("PATH");
+  if (!path)
+    return std::string();
+  const std::string directories = path;
+  std::size_t start = 0;
+  while (start <= directories.size()) {
+    std::size_t end = directories.find(':', start);
+    if (end == std::string::npos)
+      end = directories.size();
+    const std::string directory = directories.substr(start, end - start);
+    if (!directory.empty() && directory[0] == '/' && IsExecutableFile(directory + "/" + name))
+      return directory + "/" + name;
+    start = end + 1;
+  }
+  return std::string();
+}
+
+// Only async-signal-safe calls from here on: this runs in the forked child.
+[[noreturn]] void StartChild(const char* program, char* const* argv, int errorPipe) {
+  const int null = open("/dev/null", O_RDWR);
+  if (null < 0 || dup2(null, STDIN_FILENO) < 0 || dup2(null, STDOUT_FILENO) < 0 ||
+      dup2(null, STDERR_FILENO) < 0) {
+    const int error = errno;
+    (void)!write(errorPipe, &error, sizeof error);
+    _exit(127);
+  }
+  // The child gets none of our open files (the log among them), as on Windows
+  // with handle inheritance off. The error pipe is close-on-exec already.
+  if (close_range(3, ~0U, CLOSE_RANGE_CLOEXEC) != 0) {
+    // Kernels before 5.11 know no CLOSE_RANGE_CLOEXEC: mark them one by one.
+    const long limit = sysconf(_SC_OPEN_MAX);
+    for (int fd = 3; fd < (limit > 0 && limit < 65536 ? limit : 65536); ++fd)
+      fcntl(fd, F_SETFD, FD_CLOEXEC);
+  }
+  execve(program, argv, environ);
+  const int error = errno;
+  (void)!write(errorPipe, &error, sizeof error);
+  _exit(127);
+}
+
+// True when the child reported through the close-on-exec pipe that it could
+// not exec; an exec that succeeded closes the pipe without a word.
+bool ChildFailedToStart(int errorPipe) {
+  int error = 0;
+  ssize_t got;
+  do {
+    got = read(errorPipe, &error, sizeof error);
+  } while (got < 0 && errno == EINTR);
+  return got > 0;
+}
+
+bool WaitForChild(pid_t child, int* status) {
+  pid_t waited;
+  do {
+    waited = waitpid(child, status, 0);
+  } while (waited < 0 && errno == EINTR);
+  return waited == child;
+}
+
+std::uint32_t ExitCodeOf(int status) {
+  if (WIFEXITED(status))
+    return static_cast<std::uint32_t>(WEXITSTATUS(status));
+  if (WIFSIGNALED(status))
+    return 128u + static_cast<std::uint32_t>(WTERMSIG(status));
+  return 0;
+}
+
+}  // namespace
+
+bool RunCommand(const std::string& commandLine, std::uint32_t* exitCode) {
+  TheUserInterface().Write("%s\n", commandLine.c_str());
+  *exitCode = kCannotStartExitCode;
+
+  std::vector<std::string> words = SplitCommandLine(commandLine);
+  if (words.empty())
+    return false;
+  const std::string program = FindProgram(words[0]);
+  if (program.empty())
+    return false;
+
+  std::vector<char*> argv;
+  for (std::string& word : words)
+    argv.push_back(word.data());
+  argv.push_back(nullptr);
+
+  int errorPipe[2];
+  if (pipe2(errorPipe, O_CLOEXEC) != 0)
+    return false;
+  const pid_t child = fork();
+  if (child == 0)
+    StartChild(program.c_str(), argv.data(), errorPipe[1]);
+  close(errorPipe[1]);
+  if (child < 0) {
+    close(errorPipe[0]);
+    return false;
+  }
+  const bool failed = ChildFailedToStart(errorPipe[0]);
+  close(errorPipe[0]);
+
+  int status = 0;
+  const bool waited = WaitForChild(child, &status);
+  // A child whose end cannot be observed has no exit code to judge it by; it
+  // must not pass for a success, so it counts as one that could not be run.
+  if (failed || !waited)
+    return false;
+  *exitCode = ExitCodeOf(status);
+  return true;
+}
