@@ -1,0 +1,745 @@
+#include "xml/xml_parser.h"
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "xml/wide_text.h"
+
+namespace {
+
+struct ErrorText {
+  const char* name;
+  const char* message;
+};
+
+const ErrorText kErrorTexts[] = {
+    {"NoError", "No error"},
+    {"UnmatchedEndTagWarning", "Warning: Unmatched end tag"},
+    {"NoXmlTagWarning", "Warning: No XML tag found"},
+    {"NoXmlData", "Error: No XML data"},
+    {"MissingStartTagName", "Error: Missing start tag name"},
+    {"MissingEndTagName", "Error: Missing end tag name"},
+    {"UnmatchedEndTag", "Error: Unmatched end tag"},
+    {"UnmatchedClearTagEnd", "Error: Unmatched clear tag end"},
+    {"UnexpectedToken", "Error: Unexpected token found"},
+    {"NoElementsFound", "Error: No elements found"},
+    {"FileNotFound", "Error: File not found"},
+    {"FirstTagNotFound", "Error: First Tag not found"},
+    {"UnknownCharacterEntity", "Error: Unknown character entity"},
+    {"CharacterCodeAbove255",
+     "Error: Character code above 255 is forbidden in MultiByte char mode."},
+    {"WideMultiByteConversion", "Error: unable to convert between WideChar and MultiByte chars"},
+    {"CannotOpenForWriting", "Error: unable to open file for writing"},
+    {"CannotWriteIntoFile", "Error: cannot write into file"},
+    {"NestingTooDeep", "Error: Elements nested too deep"},
+};
+constexpr int kErrorCount = sizeof(kErrorTexts) / sizeof(kErrorTexts[0]);
+const ErrorText kUnknownError{"UnknownError", "Error: Unknown error code"};
+
+const ErrorText& ErrorTextOf(XmlError error) {
+  const int code = static_cast<int>(error);
+  return (code >= 0 && code < kErrorCount) ? kErrorTexts[code] : kUnknownError;
+}
+
+// Entities, in the order the writer tries them; the parser matches them ignoring case.
+struct Entity {
+  const char* text;
+  std::size_t length;
+  char character;
+};
+const Entity kEntities[] = {
+    {"&amp;", 5, '&'}, {"&lt;", 4, '<'}, {"&gt;", 4, '>'}, {"&quot;", 6, '"'}, {"&apos;", 6, '\''},
+};
+
+bool IsSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+bool EqualsIgnoringCase(const char* a, const char* b, std::size_t length) {
+  for (std::size_t i = 0; i < length; ++i) {
+    if (XmlLowerAscii(a[i]) != XmlLowerAscii(b[i]))
+      return false;
+  }
+  return true;
+}
+
+// Bytes that end a text token (or, for "/", may end it): the rest are skipped by width.
+struct TextStops {
+  bool stop[256] = {};
+  constexpr TextStops() {
+    const char stops[] = "\0 \t\r\n<>=/";
+    for (char c : stops)
+      stop[static_cast<unsigned char>(c)] = true;
+  }
+};
+constexpr TextStops kTextStops;
+
+const char* StepChar(const char* p) {
+  return static_cast<unsigned char>(*p) < 0x80 ? p + 1 : XmlNextChar(p);
+}
+
+// Runs a text token from `p` to its end; returns the end (not consumed).
+const char* ScanText(const char* p) {
+  for (;;) {
+    const unsigned char c = static_cast<unsigned char>(*p);
+    if (!kTextStops.stop[c]) {
+      p = StepChar(p);
+    } else if (c == '/' && p[1] != '>') {
+      ++p;
+    } else {
+      return p;
+    }
+  }
+}
+
+const XmlClearTag* ClearTagAt(const char* p) {
+  if (p[1] != '!' && p[1] != 'P')
+    return nullptr;
+  for (const XmlClearTag& row : kXmlClearTags) {
+    const std::size_t length = std::strlen(row.open);
+    if (std::strncmp(p, row.open, length) == 0)
+      return &row;
+  }
+  return nullptr;
+}
+
+// First place at or after `p`, stepping by character, where `marker` starts.
+const char* FindMarker(const char* p, const char* marker) {
+  const std::size_t length = std::strlen(marker);
+  for (; *p != 0; p = StepChar(p)) {
+    if (*p == marker[0] && std::strncmp(p, marker, length) == 0)
+      return p;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+const char* XmlErrorName(XmlError error) {
+  return ErrorTextOf(error).name;
+}
+
+const char* XmlErrorMessage(XmlError error) {
+  return ErrorTextOf(error).message;
+}
+
+XmlTokenInfo NextXmlToken(ParseState& state) {
+  const char* p = state.source + state.position;
+  while (IsSpace(*p))
+    ++p;
+  XmlTokenInfo token{XmlToken::Text, p, 0, nullptr};
+  const char* next = p + 1;
+  const char* textFrom = nullptr;  // set when a text token runs from `p`
+  switch (*p) {
+    case 0:
+      token.kind = XmlToken::EndOfText;
+      next = p;
+      break;
+    case '\'':
+    case '"': {
+      const char* q = p + 1;
+      while (*q != 0 && *q != *p && *q != '<')
+        q = StepChar(q);
+      if (*q == *p) {
+        token.kind = XmlToken::Quoted;
+        next = q + 1;
+      } else {
+        textFrom = p + 1;
+      }
+      break;
+    }
+    case '/':
+      if (p[1] == '>') {
+        token.kind = XmlToken::ShortClose;
+        next = p + 2;
+      } else {
+        textFrom = p + 1;
+      }
+      break;
+    case '<':
+      if ((token.clear = ClearTagAt(p)) != nullptr) {
+        token.kind = XmlToken::ClearStart;
+        next = p + std::strlen(token.clear->open);
+      } else if (p[1] == '/') {
+        token.kind = XmlToken::EndTagStart;
+        next = p + 2;
+      } else if (p[1] == '?') {
+        token.kind = XmlToken::DeclarationStart;
+        next = p + 2;
+      } else {
+        token.kind = XmlToken::TagStart;
+      }
+      break;
+    case '=':
+      token.kind = XmlToken::Equals;
+      break;
+    case '>':
+      token.kind = XmlToken::TagClose;
+      break;
+    default:
+      textFrom = StepChar(p);
+      break;
+  }
+  if (textFrom != nullptr) {
+    const char* end = ScanText(textFrom);
+    next = IsSpace(*end) ? end + 1 : end;
+    token.length = static_cast<std::size_t>(end - p);
+  } else {
+    token.length = static_cast<std::size_t>(next - p);
+  }
+  state.position = next - state.source;
+  return token;
+}
+
+namespace {
+
+// Length of the character reference or entity at `p` (which holds "&"), with
+// `left` bytes left in the run; 0 when it is not one.
+std::size_t ReferenceLength(const char* p, std::size_t left) {
+  if (left >= 3 && p[1] == '#') {
+    std::size_t i = 2;
+    if (p[i] == 'x' || p[i] == 'X')
+      ++i;
+    while (i < left && p[i] != 0 && p[i] != ';')
+      ++i;
+    return (i < left && p[i] == ';') ? i + 1 : 0;
+  }
+  for (const Entity& entity : kEntities) {
+    if (entity.length <= left && EqualsIgnoringCase(p, entity.text, entity.length)) {
+      return entity.length;
+    }
+  }
+  return 0;
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9')
+    return c - '0';
+  if (c >= 'a' && c <= 'f')
+    return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F')
+    return c - 'A' + 10;
+  return -1;
+}
+
+// The byte a reference of `length` bytes at `p` stands for, or the error.
+XmlError DecodeReference(const char* p, std::size_t length, char* out) {
+  if (p[1] != '#') {
+    for (const Entity& entity : kEntities) {
+      if (entity.length == length && EqualsIgnoringCase(p, entity.text, length)) {
+        *out = entity.character;
+        return XmlError::NoError;
+      }
+    }
+    return XmlError::UnknownCharacterEntity;
+  }
+  std::size_t i = 2;
+  const bool hex = p[i] == 'x' || p[i] == 'X';
+  if (hex)
+    ++i;
+  const std::size_t digitsEnd = length - 1;  // the ";"
+  // "&#;" and "&#0;" would put a zero byte into the text and cut it short there.
+  if (i == digitsEnd)
+    return XmlError::UnknownCharacterEntity;
+  unsigned value = 0;
+  for (; i < digitsEnd; ++i) {
+    const int digit = hex ? HexDigit(p[i]) : (p[i] >= '0' && p[i] <= '9' ? p[i] - '0' : -1);
+    if (digit < 0)
+      return XmlError::UnknownCharacterEntity;
+    value = value * (hex ? 16 : 10) + static_cast<unsigned>(digit);
+    if (value > 255)
+      value = 256;  // stays above the limit without overflowing
+  }
+  if (value > 255)
+    return XmlError::CharacterCodeAbove255;
+  if (value == 0)
+    return XmlError::UnknownCharacterEntity;
+  *out = static_cast<char>(value);
+  return XmlError::NoError;
+}
+
+}  // namespace
+
+char* XmlUnescape(const char* text, std::size_t length, ParseState& state) {
+  const std::size_t runLength = strnlen(text, length);
+  const char* end = text + runLength;
+  if (std::memchr(text, '&', runLength) == nullptr)
+    return XmlCopyText(text, runLength);
+
+  // First pass: validate and count. A character never reaches past the run.
+  std::size_t outLength = 0;
+  for (const char* p = text; p < end;) {
+    if (*p == '&') {
+      const std::size_t reference = ReferenceLength(p, static_cast<std::size_t>(end - p));
+      if (reference == 0) {
+        state.error = XmlError::UnknownCharacterEntity;
+        return nullptr;
+      }
+      p += reference;
+      outLength += 1;
+    } else {
+      const char* next = XmlNextChar(p, end);
+      outLength += static_cast<std::size_t>(next - p);
+      p = next;
+    }
+  }
+
+  // Second pass: build the text.
+  char* out = static_cast<char*>(XmlAllocate(outLength + 1));
+  char* o = out;
+  for (const char* p = text; p < end;) {
+    if (*p == '&') {
+      const std::size_t reference = ReferenceLength(p, static_cast<std::size_t>(end - p));
+      const XmlError error = DecodeReference(p, reference, o++);
+      if (error != XmlError::NoError) {
+        std::free(out);
+        state.error = error;
+        return nullptr;
+      }
+      p += reference;
+    } else {
+      const char* next = XmlNextChar(p, end);
+      while (p < next)
+        *o++ = *p++;
+    }
+  }
+  *o = 0;
+  return out;
+}
+
+void XmlLineAndColumn(const char* source, std::ptrdiff_t index, XmlResult* result) {
+  long long line = 1;
+  long long column = 1;
+  const char* end = source + index;
+  for (const char* p = source; p < end && *p != 0; p = StepChar(p)) {
+    if (*p == '\n') {
+      ++line;
+      column = 1;
+    } else {
+      ++column;
+    }
+  }
+  result->line = static_cast<std::int32_t>(line > INT32_MAX ? INT32_MAX : line);
+  result->column = static_cast<std::int32_t>(column > INT32_MAX ? INT32_MAX : column);
+}
+
+namespace {
+
+enum class ElementEnd { Finished, Stop };
+enum class TagState { Outside, ExpectName, HaveName, HaveEquals };
+
+class ElementParser {
+ public:
+  explicit ElementParser(ParseState& state) : s_(state), settings_(TheXmlSettings()) {}
+
+  ElementEnd Parse(const XmlNode& node, int depth);
+
+ private:
+  const char* Cursor() const { return s_.source + s_.position; }
+  void StartTextRun() { s_.textStart = Cursor(); }
+  bool Fail(XmlError error) {
+    s_.error = error;
+    return false;
+  }
+  void Warn() {
+    s_.error = XmlError::UnmatchedEndTagWarning;
+    s_.mark = s_.position;
+  }
+
+  bool CloseTextRun(const XmlNode& node, const char* end);
+  bool ReadClearSection(const XmlNode& node, const XmlClearTag& row);
+  bool EndTagMatches(const XmlNodeRecord* element, const char* name) const;
+  ElementEnd OpenChild(const XmlNode& node, const XmlTokenInfo& token, int depth);
+  ElementEnd ReadEndTag(const XmlNode& node);
+  bool CloseStartTag(const XmlNode& node, const XmlTokenInfo& token, const char* pending,
+                     std::size_t pendingLength);
+  bool ReadAttributeValue(const XmlNode& node, const XmlTokenInfo& token, const char* pending,
+                          std::size_t pendingLength);
+
+  ParseState& s_;
+  const XmlSettings& settings_;
+};
+
+bool ElementParser::CloseTextRun(const XmlNode& node, const char* end) {
+  const char* begin = s_.textStart;
+  if (begin == nullptr)
+    return true;
+  s_.textStart = nullptr;
+  if (settings_.trimWhitespace) {
+    while (begin < end && IsSpace(*begin))
+      ++begin;
+    while (end > begin && IsSpace(end[-1]))
+      --end;
+  }
+  if (begin == end)
+    return true;
+  char* text = XmlUnescape(begin, static_cast<std::size_t>(end - begin), s_);
+  if (text == nullptr)
+    return false;
+  const XmlNodeRecord* r = node.record();
+  const int entries = r->childCount + r->textCount + r->clearCount;
+  if (settings_.mergeTextAroundComments && r->textCount > 0 && r->clearCount > 0 && entries >= 2 &&
+      XmlOrderKind(r->order[entries - 1]) == XmlEntryKind::Clear &&
+      r->clears[XmlOrderIndex(r->order[entries - 1])].openTag == XmlCommentTag().open &&
+      XmlOrderKind(r->order[entries - 2]) == XmlEntryKind::Text) {
+    JoinTextAcrossLastClear(node, text);
+  } else {
+    AddText(node, text, kXmlParserGrowth);
+  }
+  return true;
+}
+
+bool ElementParser::ReadClearSection(const XmlNode& node, const XmlClearTag& row) {
+  const char* content = Cursor();
+  const char* close = row.close;
+  const char* found = nullptr;
+  if (&row == &XmlDoctypeTag()) {
+    const char* p = content;
+    while (*p != 0 && *p != '<' && *p != '>')
+      p = StepChar(p);
+    if (*p == '<') {
+      close = kXmlDoctypeSubsetClose;
+      found = FindMarker(content, close);
+    } else if (*p == '>') {
+      found = p;
+    }
+  } else {
+    found = FindMarker(content, close);
+  }
+  if (found == nullptr)
+    return Fail(XmlError::UnmatchedClearTagEnd);
+  s_.position = (found + std::strlen(close)) - s_.source;
+  if (found > content) {
+    AddClear(node, XmlCopyText(content, static_cast<std::size_t>(found - content)), row.open, close,
+             kXmlParserGrowth);
+  }
+  return true;
+}
+
+bool ElementParser::EndTagMatches(const XmlNodeRecord* element, const char* name) const {
+  if (element->name == nullptr)
+    return false;
+  const std::size_t length = std::strlen(element->name);
+  // The name may be longer than the token (the token stops earlier): compare
+  // byte by byte and stop at the first difference or the text's end.
+  for (std::size_t i = 0; i < length; ++i) {
+    if (name[i] == 0 || XmlLowerAscii(name[i]) != XmlLowerAscii(element->name[i]))
+      return false;
+  }
+  const char after = name[length];
+  return IsSpace(after) || after == '/' || after == '<' || after == '=' || after == '>';
+}
+
+ElementEnd ElementParser::OpenChild(const XmlNode& node, const XmlTokenInfo& token, int depth) {
+  if (!CloseTextRun(node, token.start))
+    return ElementEnd::Stop;
+  const XmlTokenInfo name = NextXmlToken(s_);
+  if (name.kind != XmlToken::Text) {
+    Fail(XmlError::MissingStartTagName);
+    return ElementEnd::Stop;
+  }
+  if (depth >= kXmlMaxDepth) {
+    Fail(XmlError::NestingTooDeep);
+    return ElementEnd::Stop;
+  }
+  const XmlNode child = AddChildElement(node, XmlCopyText(name.start, name.length),
+                                        token.kind == XmlToken::DeclarationStart, kXmlParserGrowth);
+  if (Parse(child, depth + 1) == ElementEnd::Stop)
+    return ElementEnd::Stop;
+  return ElementEnd::Finished;
+}
+
+ElementEnd ElementParser::ReadEndTag(const XmlNode& node) {
+  const XmlTokenInfo name = NextXmlToken(s_);
+  if (name.kind != XmlToken::Text || NextXmlToken(s_).kind != XmlToken::TagClose) {
+    Fail(XmlError::MissingEndTagName);
+    return ElementEnd::Stop;
+  }
+  StartTextRun();
+  if (!EndTagMatches(node.record(), name.start)) {
+    Warn();
+    s_.pendingEndTag = name.start;
+    s_.pendingEndTagLength = name.length;
+  }
+  TrimStorage(node);
+  return ElementEnd::Finished;
+}
+
+// Ends a start tag at ">" or "/>" after a name; true when the element is complete.
+bool ElementParser::CloseStartTag(const XmlNode& node, const XmlTokenInfo& token,
+                                  const char* pending, std::size_t pendingLength) {
+  StartTextRun();
+  const XmlNodeRecord* r = node.record();
+  bool shortClose = token.kind == XmlToken::ShortClose;
+  if (r->isDeclaration && pendingLength > 0 && pending[pendingLength - 1] == '?') {
+    --pendingLength;
+    if (r->parent != nullptr && r->parent->parent != nullptr)
+      shortClose = true;
+  }
+  if (pendingLength > 0) {
+    AddAttributeTaken(node, XmlCopyText(pending, pendingLength), nullptr, kXmlParserGrowth);
+  }
+  if (shortClose)
+    TrimStorage(node);
+  return shortClose;
+}
+
+bool ElementParser::ReadAttributeValue(const XmlNode& node, const XmlTokenInfo& token,
+                                       const char* pending, std::size_t pendingLength) {
+  const char* value = token.start;
+  std::size_t length = token.length;
+  if (node.record()->isDeclaration && length > 0 && value[length - 1] == '?')
+    --length;
+  if (token.kind == XmlToken::Quoted) {
+    ++value;
+    length -= 2;
+  }
+  char* decoded = XmlUnescape(value, length, s_);
+  if (decoded == nullptr)
+    return false;
+  AddAttributeTaken(node, XmlCopyText(pending, pendingLength), decoded, kXmlParserGrowth);
+  return true;
+}
+
+ElementEnd ElementParser::Parse(const XmlNode& node, int depth) {
+  TagState state = s_.first ? TagState::Outside : TagState::ExpectName;
+  s_.first = false;
+  const char* pending = nullptr;
+  std::size_t pendingLength = 0;
+  const XmlNodeRecord* r = node.record();
+  for (;;) {
+    const XmlTokenInfo token = NextXmlToken(s_);
+    if (token.kind == XmlToken::EndOfText) {
+      if (!r->isDeclaration && r->parent != nullptr)
+        Warn();
+      CloseTextRun(node, Cursor());
+      TrimStorage(node);
+      return ElementEnd::Stop;
+    }
+    switch (state) {
+      case TagState::Outside:
+        switch (token.kind) {
+          case XmlToken::TagStart:
+          case XmlToken::DeclarationStart:
+            if (OpenChild(node, token, depth) == ElementEnd::Stop)
+              return ElementEnd::Stop;
+            if (s_.pendingEndTagLength > 0) {
+              if (r->name == nullptr) {
+                Fail(XmlError::UnmatchedEndTag);
+                return ElementEnd::Stop;
+              }
+              if (EndTagMatches(r, s_.pendingEndTag))
+                s_.pendingEndTagLength = 0;
+              TrimStorage(node);
+              return ElementEnd::Finished;
+            }
+            break;
+          case XmlToken::EndTagStart:
+            if (!CloseTextRun(node, token.start))
+              return ElementEnd::Stop;
+            return ReadEndTag(node);
+          case XmlToken::ClearStart:
+            if (!CloseTextRun(node, token.start) || !ReadClearSection(node, *token.clear)) {
+              return ElementEnd::Stop;
+            }
+            StartTextRun();
+            break;
+          default:
+            break;  // part of the text run
+        }
+        break;
+      case TagState::ExpectName:
+        if (token.kind == XmlToken::Text) {
+          pending = token.start;
+          pendingLength = token.length;
+          state = TagState::HaveName;
+        } else if (token.kind == XmlToken::TagClose) {
+          StartTextRun();
+          state = TagState::Outside;
+        } else if (token.kind == XmlToken::ShortClose) {
+          StartTextRun();
+          TrimStorage(node);
+          return ElementEnd::Finished;
+        } else {
+          Fail(XmlError::UnexpectedToken);
+          return ElementEnd::Stop;
+        }
+        break;
+      case TagState::HaveName:
+        if (token.kind == XmlToken::Text) {
+          AddAttributeTaken(node, XmlCopyText(pending, pendingLength), nullptr, kXmlParserGrowth);
+          pending = token.start;
+          pendingLength = token.length;
+        } else if (token.kind == XmlToken::TagClose || token.kind == XmlToken::ShortClose) {
+          if (CloseStartTag(node, token, pending, pendingLength))
+            return ElementEnd::Finished;
+          state = TagState::Outside;
+        } else if (token.kind == XmlToken::Equals) {
+          state = TagState::HaveEquals;
+        } else {
+          Fail(XmlError::UnexpectedToken);
+          return ElementEnd::Stop;
+        }
+        break;
+      case TagState::HaveEquals:
+        if (token.kind != XmlToken::Text && token.kind != XmlToken::Quoted) {
+          Fail(XmlError::UnexpectedToken);
+          return ElementEnd::Stop;
+        }
+        if (!ReadAttributeValue(node, token, pending, pendingLength))
+          return ElementEnd::Stop;
+        state = TagState::ExpectName;
+        break;
+    }
+  }
+}
+
+void SetResult(XmlResult* result, XmlError error) {
+  if (result == nullptr)
+    return;
+  result->error = error;
+  result->line = 0;
+  result->column = 0;
+}
+
+}  // namespace
+
+XmlNode XmlNode::ParseString(const char* text, const char* firstTag, XmlResult* result) {
+  if (text == nullptr) {
+    SetResult(result, XmlError::NoElementsFound);
+    return XmlNode();
+  }
+  const XmlNode root = CreateRoot(nullptr, false);
+  ParseState state;
+  state.source = text;
+  state.textStart = text;
+  ElementParser(state).Parse(root, 0);
+
+  XmlError code = state.error;
+  if (root.ChildCount() == 0)
+    code = XmlError::NoXmlTagWarning;
+  XmlNode candidate = (root.ChildCount() == 1 && EntryCount(root) == 1) ? root.GetChild(0) : root;
+  if (static_cast<int>(code) >= static_cast<int>(XmlError::NoXmlData)) {
+    candidate = XmlNode();
+  } else if (firstTag != nullptr && firstTag[0] != 0 &&
+             (candidate.GetName() == nullptr ||
+              !XmlNamesEqualIgnoringCase(candidate.GetName(), firstTag))) {
+    candidate = candidate.GetChildByName(firstTag);
+    if (candidate.IsEmpty()) {
+      SetResult(result, XmlError::FirstTagNotFound);
+      return XmlNode();
+    }
+  }
+  SetResult(result, code);
+  if (result != nullptr && code != XmlError::NoError) {
+    XmlLineAndColumn(text, code == XmlError::UnmatchedEndTagWarning ? state.mark : state.position,
+                     result);
+  }
+  return candidate;
+}
+
+namespace {
+
+// Owns the loaded file; freed on every path.
+struct FileBuffer {
+  unsigned char* data = nullptr;
+  std::size_t size = 0;
+  ~FileBuffer() { std::free(data); }
+};
+
+// Reads the whole file into a buffer with four zero bytes after the data, so
+// that 8-bit and 16-bit text alike are terminated.
+XmlError LoadFile(const char* path, FileBuffer& buffer) {
+  std::FILE* file = path == nullptr ? nullptr : std::fopen(path, "rb");
+  if (file == nullptr)
+    return XmlError::FileNotFound;
+  long long length = -1;
+  if (std::fseek(file, 0, SEEK_END) == 0) {
+#ifdef _WIN32
+    length = _ftelli64(file);
+#else
+    length = ftello(file);
+#endif
+  }
+  if (length < 0 || std::fseek(file, 0, SEEK_SET) != 0) {
+    std::fclose(file);
+    return XmlError::FileNotFound;
+  }
+  if (length == 0) {
+    std::fclose(file);
+    return XmlError::NoXmlData;
+  }
+  try {
+    buffer.data = static_cast<unsigned char*>(XmlAllocate(static_cast<std::size_t>(length) + 4));
+  } catch (...) {
+    std::fclose(file);
+    throw;
+  }
+  buffer.size = std::fread(buffer.data, 1, static_cast<std::size_t>(length), file);
+  std::memset(buffer.data + buffer.size, 0, 4);
+  std::fclose(file);
+  return buffer.size == 0 ? XmlError::NoXmlData : XmlError::NoError;
+}
+
+bool StartsWith(const FileBuffer& buffer, unsigned char a, unsigned char b) {
+  return buffer.size >= 2 && buffer.data[0] == a && buffer.data[1] == b;
+}
+
+// Replaces a 16-bit text in the buffer by its UTF-8 form; false when it cannot be
+// converted.
+bool ConvertWideBuffer(FileBuffer& buffer, WideTextOrder order) {
+  // FF FE and FE FF are the byte-order marks; EF FF is skipped as well, as files
+  // written with it have always been read.
+  const std::size_t offset = (StartsWith(buffer, 0xFF, 0xFE) || StartsWith(buffer, 0xFE, 0xFF) ||
+                              StartsWith(buffer, 0xEF, 0xFF))
+                                 ? 2
+                                 : 0;
+  const std::size_t available = (buffer.size + 4 - offset) / 2;
+  char16_t* units = static_cast<char16_t*>(XmlAllocate(available * sizeof(char16_t)));
+  std::size_t count = 0;
+  for (; count < available; ++count) {
+    const unsigned char* pair = buffer.data + offset + 2 * count;
+    const unsigned lo = order == WideTextOrder::LittleEndian ? pair[0] : pair[1];
+    const unsigned hi = order == WideTextOrder::LittleEndian ? pair[1] : pair[0];
+    const char16_t unit = static_cast<char16_t>(lo | (hi << 8));
+    if (unit == 0)
+      break;
+    units[count] = unit;
+  }
+  char* text = ConvertWideTextToUtf8(units, count);
+  std::free(units);
+  if (text == nullptr)
+    return false;
+  std::free(buffer.data);
+  buffer.data = reinterpret_cast<unsigned char*>(text);
+  buffer.size = std::strlen(text);
+  return true;
+}
+
+}  // namespace
+
+XmlNode XmlNode::ParseFile(const char* path, const char* firstTag, XmlResult* result) {
+  SetResult(result, XmlError::NoError);
+  FileBuffer buffer;
+  const XmlError loaded = LoadFile(path, buffer);
+  if (loaded != XmlError::NoError) {
+    SetResult(result, loaded);
+    return XmlNode();
+  }
+  std::size_t start = 0;
+  const WideTextOrder order = TheXmlSettings().detectWideText
+                                  ? DetectWideText(buffer.data, buffer.size)
+                                  : WideTextOrder::None;
+  if (order != WideTextOrder::None) {
+    if (!ConvertWideBuffer(buffer, order)) {
+      SetResult(result, XmlError::WideMultiByteConversion);
+      return XmlNode();
+    }
+  } else if (buffer.size >= 3 && buffer.data[0] == 0xEF && buffer.data[1] == 0xBB &&
+             buffer.data[2] == 0xBF) {
+    start = 3;
+  }
+  return ParseString(reinterpret_cast<const char*>(buffer.data) + start, firstTag, result);
+}
