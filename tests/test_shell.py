@@ -153,6 +153,18 @@ def test_missing_descriptor_leaves_only_its_one_line(z, where):
     assert r.log == MISSING
 
 
+def test_log_path_that_does_not_fit_refuses_the_run_on_standard_error(zd):
+    if zd.windows:
+        pytest.skip("the Windows system drive is always a short drive name")
+    # Cutting the path would log into some other file; the run says why and stops.
+    zd.env["SystemDrive"] = str(zd.root / ("d" * 250))
+    r = zd.run("-v", "versions.xml")
+    assert r.rc == 0
+    assert r.out == ""
+    assert r.err == "Error initializing FW upgrade software.\n"
+    assert not (zd.root / ("d" * 250)).exists()
+
+
 def test_stale_lock_is_removed_with_a_warning(zd):
     zd.lock_path.write_text("stale")
     r = zd.run("-v", "versions.xml")
