@@ -191,8 +191,12 @@ def read_calls(directory):
     path = Path(directory) / CALL_LOG_NAME
     if not path.exists():
         return []
-    lines = path.read_bytes().decode("utf-8", errors="surrogateescape").split("\n")[:-1]
-    return [[_unescape(a) for a in line.split("\t")] for line in lines]
+    calls = []
+    for line in path.read_bytes().decode("utf-8", errors="surrogateescape").split("\n")[:-1]:
+        count, *arguments = line.split("\t")
+        assert int(count) == len(arguments), f"damaged call log line {line!r}"
+        calls.append([_unescape(a) for a in arguments])
+    return calls
 
 
 def flashed_locations(directory):
