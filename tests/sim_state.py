@@ -101,7 +101,8 @@ def port(location, firmware, name=None, ids=P3P_IDS, **others):
     bus, rest = location.split(":")
     device, function = rest.split(".")
     venid, devid, subvenid, subdevid = ids
-    return Port(device_id=name or f"eth{int(bus, 16)}{device}{function}",
+    # Eight functions per bus number keep default names apart.
+    return Port(device_id=name or f"eth{int(bus, 16) * 8 + int(function)}",
                 macaddress=f"00:0E:1E:{bus}:{device}:{int(function):02d}",
                 busnumber=bus, devicenumber=device, funcnumber=function,
                 firmware_id=firmware, venid=venid, devid=devid, subvenid=subvenid,
@@ -246,10 +247,27 @@ def standard_server(directory, package_version=PACKAGE_VERSION):
     newer = ".".join(map(str, parts[:-1] + [parts[-1] + 1]))
     state = SimState(
         images=[Image(version=package_version, pci_ids="-".join(P3P_IDS))],
-        ports=[port("03:00.0", older), port("03:00.1", package_version),
-               port("04:00.0", newer),
-               port("05:00.0", "3.4.216", ids=FOREIGN_IDS, product_id="Other 10GbE")])
+        ports=[port("03:00.0", older, "Ethernet"), port("03:00.1", package_version, "Ethernet 2"),
+               port("04:00.0", newer, "Ethernet 3"),
+               port("05:00.0", "3.4.216", "Ethernet 4", ids=FOREIGN_IDS,
+                    product_id="Other 10GbE")])
     write_package(directory, [Kind(rom=package_version)])
     write_image(directory)
     state.write(directory)
     return state
+
+
+def describe(directory):
+    """Lines saying what the package in directory offers and what each
+    simulated port holds (for the demo)."""
+    directory = Path(directory)
+    lines = []
+    for kind in ElementTree.parse(directory / PACKAGE_NAME).getroot().iter("nic"):
+        if kind.get("rom") is not None:
+            ids = "-".join(kind.get(k, "") for k in ("venid", "devid", "subvenid", "subdevid"))
+            lines.append(f"package  ROM {kind.get('rom')} in {kind.get('fwFile')} "
+                         f"for PCI ID {ids}")
+    for p in read_state(directory).ports:
+        lines.append(f"port     {p.location}  {p.device_id:10} PCI ID {p.pci_id}  "
+                     f"MAC {p.macaddress}  ROM {p.firmware_id}")
+    return lines
