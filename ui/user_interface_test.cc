@@ -71,13 +71,6 @@ TEST(UserInterfaceLog, AppendsToAnExistingLogAndNeverTruncatesIt) {
   EXPECT_EQ(ReadTextFile(path), "earlier run\nfirst run\nsecond run\n");
 }
 
-TEST(UserInterfaceLog, LongTextsAreWrittenInFull) {
-  InstalledLog log;
-  const std::string longText(5000, 'x');
-  log.ui().Write("%s|\n", longText.c_str());
-  EXPECT_EQ(log.Text(), longText + "|\n");
-}
-
 TEST(UserInterfaceLog, OpenIsRetriedUntilItSucceedsAndTheFailedMessageIsDropped) {
   TempDir dir;
   const std::string logDir = dir.File("log");
@@ -147,14 +140,6 @@ TEST(NotifyOnceTest, TextLongerThan256IsNotCut) {
   NotifyOnce(notice, log.ui(), "%s\n", text.c_str());
   EXPECT_EQ(GetCapturedStdout(), text + "\n");
   EXPECT_EQ(log.Text(), text + "\n");
-}
-
-TEST(ProcessWideUserInterface, InstallAndReach) {
-  InstalledLog log;
-  ASSERT_TRUE(HasUserInterface());
-  EXPECT_EQ(&TheUserInterface(), &log.ui());
-  TheUserInterface().Write("through the global\n");
-  EXPECT_EQ(log.Text(), "through the global\n");
 }
 
 TEST(ProcessWideUserInterfaceDeathTest, ReachingItBeforeInstallationEndsTheProcess) {
