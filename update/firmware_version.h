@@ -5,6 +5,12 @@
 
 #include <cstdint>
 
+// The leading decimal number of text as the C runtime's atoi reads it (blanks,
+// an optional sign, digits up to the first non-digit; 0 when there are none),
+// except that a value beyond the signed 32-bit range saturates at INT32_MAX or
+// INT32_MIN, the values the Windows runtime gives, instead of being undefined.
+std::int32_t ReadLeadingDecimal(const char* text);
+
 class FirmwareVersion {
  public:
   FirmwareVersion() = default;
