@@ -1,11 +1,67 @@
 #include "inventory/discovery.h"
 
-#include <stdexcept>
+#include "inventory/discovery_file.h"
+#include "inventory/nic_record.h"
+#include "inventory/package.h"
+#include "platform/file_system.h"
+#include "platform/process.h"
+#include "platform/vendor_utility.h"
+#include "ui/user_interface.h"
 
-// Discovery arrives with the inventory work; until then the modes that need it
-// fail honestly instead of pretending to have run.
-std::int32_t RunDiscovery() { throw std::logic_error("device discovery is not available"); }
+namespace {
 
-std::int32_t DiscoverNics() { throw std::logic_error("device discovery is not available"); }
+// The discovery file is only valid for the run that produced it; a copy left by
+// an earlier run must never be read as fresh output.
+void RemoveDiscoveryFile() {
+  RemoveFile(kDiscoveryFileName);
+}
 
-std::int32_t CheckDependencies() { return 0; }
+}  // namespace
+
+std::int32_t RunDiscovery() {
+  if (DiscoveryDone)
+    return 0;
+  UserInterface& ui = TheUserInterface();
+  ui.Write("Started device discovery!\n");
+
+  LoadPackageDescriptor();
+  if (!FileExists(FirmwareImageFile.c_str())) {
+    ui.Write("Warning: Could not find firmware file %s!\n", FirmwareImageFile.c_str());
+  }
+  const std::string command = DiscoveryCommand(FirmwareImageFile);
+  RemoveDiscoveryFile();
+
+  std::uint32_t exitCode = 0;
+  const bool succeeded = RunCommand(command, &exitCode) && exitCode == 0 &&
+                         FileExists(kDiscoveryFileName) &&
+                         IngestDiscoveryFile(kDiscoveryFileName) == 0;
+  if (succeeded) {
+    DiscoveryDone = true;
+    ui.Write("Device discovery completed successfully!\n");
+  } else {
+    if (!FileExists(kDiscoveryFileName))
+      ui.Write("Could not generate discovery file.\n");
+    ui.Write("Device discovery failed with error code %d\n", static_cast<int>(exitCode));
+  }
+  if (FileExists(kDiscoveryFileName))
+    RemoveDiscoveryFile();
+  return static_cast<std::int32_t>(exitCode);
+}
+
+std::int32_t DiscoverNics() {
+  if (CheckDependencies() != 0) {
+    TheUserInterface().Write(
+        "Dependencies Failed -- Driver and firmware set are not allowed for update.\n");
+    return -1;
+  }
+  // A run whose utility exited 0 but whose file was refused also returns 0; its
+  // ports (those appended before the refusal) must not go on to be flashed.
+  if (RunDiscovery() == 0 && DiscoveryDone && !NicList.Empty()) {
+    return static_cast<std::int32_t>(SupportedNicCount);
+  }
+  return -1;
+}
+
+std::int32_t CheckDependencies() {
+  return 0;
+}

@@ -1,0 +1,271 @@
+#include "inventory/discovery_file.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+
+#include "app/run_flags.h"
+#include "app/startup.h"
+#include "inventory/nic_record.h"
+#include "inventory/package.h"
+#include "platform/own_version.h"
+#include "ui/user_interface.h"
+#include "xml/xml.h"
+
+namespace {
+
+constexpr const char kDiscoveryRoot[] = "korvel_rom_discovery";
+constexpr const char kExpectedType[] = "QLOGIC_NIC";
+
+bool HasName(const XmlNode& node, const char* name) {
+  const char* own = node.GetName();
+  return own != nullptr && std::strcmp(own, name) == 0;
+}
+
+bool EqualsIgnoringCase(const std::string& text, const char* expected) {
+  const std::size_t length = std::strlen(expected);
+  if (text.size() != length)
+    return false;
+  for (std::size_t i = 0; i < length; ++i) {
+    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
+    if (lower(text[i]) != lower(expected[i]))
+      return false;
+  }
+  return true;
+}
+
+std::string Value(const XmlNode& node) {
+  return AttributeText(node, "value");
+}
+
+// Everything a discovery file carries over from one device element to the next:
+// a device that leaves a datum out inherits the previous device's value.
+struct WorkingState {
+  NicRecord record;
+  PackageEntry entry;
+  std::string bus;
+  std::string device;
+  std::string function;
+  std::string takesEffect;
+};
+
+struct IdField {
+  const char* tag;
+  const char* label;
+  std::int32_t NicRecord::*field;
+};
+
+constexpr IdField kIdFields[] = {
+    {"venid", "vendor ID", &NicRecord::vendorId},
+    {"devid", "device ID", &NicRecord::deviceId},
+    {"subvenid", "sub-vendor ID", &NicRecord::subVendorId},
+    {"subdevid", "sub-device ID", &NicRecord::subDeviceId},
+};
+
+void TakeId(const XmlNode& node, const IdField& id, NicRecord& record) {
+  try {
+    record.*id.field = ParseWholeInteger(node.GetAttribute("value"), 16);
+  } catch (const std::exception&) {
+    record.*id.field = 0;
+    TheUserInterface().Write("Warning!!! - Invalid/Corrupted %s (XML tag: %s) value.\n", id.label,
+                             id.tag);
+  }
+}
+
+// Walks one fw_item; false when its type is not a ROM and the file is refused.
+bool TakeFirmwareItem(const XmlNode& item, NicRecord& record) {
+  for (int index = 0; index < item.ChildCount(); ++index) {
+    const XmlNode child = item.GetChild(index);
+    const char* name = child.GetName();
+    if (name == nullptr)
+      continue;
+    if (std::strcmp(name, "type") == 0) {
+      const std::string type = Value(child);
+      if (!EqualsIgnoringCase(type, "rom")) {
+        TheUserInterface().Write(
+            "Warning!!! - firmware type is not expected!. Expected type is ROM, current value is "
+            "%s\n",
+            type.c_str());
+        return false;
+      }
+    } else if (std::strcmp(name, "firmware_id") == 0) {
+      record.firmwareId = Value(child);
+      if (!record.firmwareId.empty()) {
+        record.installedVersion.Parse(record.firmwareId.c_str());
+        record.installedText = record.firmwareId;
+      }
+    } else if (std::strcmp(name, "version") == 0) {
+      record.itemVersion = Value(child);
+    } else if (std::strcmp(name, "action") == 0) {
+      record.action = TrimSpaces(Value(child));
+    } else if (std::strcmp(name, "shared") == 0) {
+      record.shared = Value(child) != "NO";
+    } else if (std::strcmp(name, "duration") == 0) {
+      record.duration = ReadLeadingDecimal(child.GetAttribute("value"));
+    } else if (std::strcmp(name, "message") == 0) {
+      const char* message = child.GetAttribute("value");
+      record.message = message == nullptr ? "" : message;
+    }
+  }
+  return true;
+}
+
+// Takes one child of a device element into the working state; false when an
+// fw_item refuses the file.
+bool TakeDeviceChild(const XmlNode& child, WorkingState& state) {
+  const char* name = child.GetName();
+  if (name == nullptr)
+    return true;
+  NicRecord& record = state.record;
+  for (const IdField& id : kIdFields) {
+    if (std::strcmp(name, id.tag) == 0) {
+      TakeId(child, id, record);
+      return true;
+    }
+  }
+  if (std::strcmp(name, "device_id") == 0) {
+    record.interfaceName = TrimSpaces(Value(child));
+  } else if (std::strcmp(name, "macaddress") == 0) {
+    record.macAddress = Value(child);
+  } else if (std::strcmp(name, "product_id") == 0) {
+    record.productName = Value(child);
+  } else if (std::strcmp(name, "busnumber") == 0) {
+    state.bus = Value(child);
+  } else if (std::strcmp(name, "devicenumber") == 0) {
+    state.device = Value(child);
+  } else if (std::strcmp(name, "funcnumber") == 0) {
+    state.function = Value(child);
+  } else if (std::strcmp(name, "slotnumber") == 0) {
+    Value(child);  // the slot is not needed to address the port
+  } else if (std::strcmp(name, "fw_item") == 0) {
+    return TakeFirmwareItem(child, record);
+  }
+  return true;
+}
+
+std::string FormatPciId(const NicRecord& record) {
+  char buffer[kPathBufferSize];
+  std::snprintf(buffer, sizeof buffer, "%04X-%04X-%04X-%04X",
+                static_cast<unsigned>(record.vendorId), static_cast<unsigned>(record.deviceId),
+                static_cast<unsigned>(record.subVendorId),
+                static_cast<unsigned>(record.subDeviceId));
+  return buffer;
+}
+
+// Appends the port when the package serves it; true when it was appended.
+bool AdmitDevice(WorkingState& state) {
+  NicRecord& record = state.record;
+  record.pciId = FormatPciId(record);
+  if (FindPackageEntry(record.pciId, state.entry) != 0)
+    return false;
+  record.flags |= NIC_SUPPORTED;
+  ++SupportedNicCount;
+  record.availableVersion = state.entry.romVersion;
+  NicList.Append(record);
+  return true;
+}
+
+XmlNode ValueElement(const char* name, const std::string& value) {
+  XmlNode element = XmlNode::CreateRoot(name, false);
+  element.AddAttribute("value", value.c_str());
+  return element;
+}
+
+void WriteVersionOnlyFile(const WorkingState& state) {
+  char version[64] = {};
+  GetOwnFileVersion(version, sizeof version);
+  XmlNode root = XmlNode::CreateRoot(kDiscoveryRoot, false);
+  root.AddAttribute("version", version);
+  root.AddChild(ValueElement("type", kExpectedType));
+  root.AddChild(ValueElement("alt_name", kTitle));
+  root.AddChild(ValueElement("current_version", state.record.installedText));
+  root.AddChild(ValueElement("package_version", state.entry.rom));
+  root.AddChild(ValueElement("takes_effect", state.takesEffect));
+  // Whether the file came into being is judged later by looking for it.
+  root.WriteToFile(ReportPathBuffer, nullptr, true);
+  char* text = root.CreateString(true);
+  TheUserInterface().Write("Created an XML file with only FW version information!\n%s\n",
+                           text != nullptr ? text : "");
+  std::free(text);
+}
+
+}  // namespace
+
+std::string TrimSpaces(const std::string& text) {
+  const std::size_t first = text.find_first_not_of(' ');
+  if (first == std::string::npos)
+    return std::string();
+  const std::size_t last = text.find_last_not_of(' ');
+  return text.substr(first, last - first + 1);
+}
+
+std::int32_t ParseWholeInteger(const char* text, int base) {
+  if (text == nullptr || *text == '\0')
+    throw std::invalid_argument(text == nullptr ? "" : text);
+  // long is 32-bit on Windows and 64-bit on Linux: read wide and saturate at the
+  // 32-bit limits, so both builds see what the Windows runtime's strtol gives.
+  char* end = nullptr;
+  const long long wide = std::strtoll(text, &end, base);
+  if (*end != '\0')
+    throw std::invalid_argument(text);
+  if (wide <= INT32_MIN)
+    throw std::underflow_error(text);
+  if (wide >= INT32_MAX)
+    throw std::overflow_error(text);
+  return static_cast<std::int32_t>(wide);
+}
+
+std::int32_t IngestDiscoveryFile(std::string path) {
+  if (DiscoveryDone)
+    return 0;
+  UserInterface& ui = TheUserInterface();
+  std::int32_t result = 1;
+  WorkingState state;
+
+  XmlResult parsed;
+  const XmlNode root = XmlNode::ParseFile(path.c_str(), kDiscoveryRoot, &parsed);
+  if (parsed.error != XmlError::NoError) {
+    ui.Write("Loading configuration file %s failed. Error code: %d.\n", path.c_str(),
+             static_cast<int>(parsed.error));
+    return 1;
+  }
+  AttributeText(root, "version");  // the utility's format version is not used
+
+  for (int index = 0; index < root.ChildCount(); ++index) {
+    const XmlNode child = root.GetChild(index);
+    if (HasName(child, "type")) {
+      const std::string type = Value(child);
+      if (type == "NETXEN_NIC") {
+        ui.Write("This Tallet tool can only be used to update P3P-series QLogic NICs.\n");
+        return 1;
+      }
+      if (type != kExpectedType) {
+        ui.Write("Unexpected value '%s' in file %s. Expected '%s'.\n", type.c_str(), path.c_str(),
+                 kExpectedType);
+        return 1;
+      }
+    } else if (HasName(child, "version")) {
+      Value(child);  // the utility's own version is not used
+    } else if (HasName(child, "takes_effect")) {
+      state.takesEffect = Value(child);
+    } else if (HasName(child, "devices")) {
+      for (int d = 0; d < child.ChildCount(); ++d) {
+        const XmlNode device = child.GetChild(d);
+        if (!HasName(device, "device"))
+          continue;
+        for (int c = 0; c < device.ChildCount(); ++c) {
+          if (!TakeDeviceChild(device.GetChild(c), state))
+            return result;
+          state.record.pciLocation = state.bus + ":" + state.device + "." + state.function;
+        }
+        if (AdmitDevice(state))
+          result = 0;
+      }
+    }
+  }
+
+  if ((RunFlags & RUN_VERIFY_FILE) != 0)
+    WriteVersionOnlyFile(state);
+  return result;
+}

@@ -1,0 +1,48 @@
+#include "inventory/nic_record.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "inventory/package.h"
+
+NicRecordList NicList;
+std::uint32_t SupportedNicCount = 0;
+std::uint32_t CurrentNicIndex = 0;
+bool DiscoveryDone = false;
+
+namespace {
+
+// Callers loop below SupportedNicCount or use CurrentNicIndex, which the driver
+// keeps below it; getting here is a programming error, never a matter of input.
+[[noreturn]] void IndexOutOfRange(std::size_t index, std::size_t size) {
+  std::fprintf(stderr, "Internal error: NIC record %zu requested, inventory holds %zu.\n", index,
+               size);
+  std::abort();
+}
+
+}  // namespace
+
+NicRecord& NicRecordList::At(std::size_t index) {
+  if (index >= records_.size())
+    IndexOutOfRange(index, records_.size());
+  return records_[index];
+}
+
+const NicRecord& NicRecordList::At(std::size_t index) const {
+  if (index >= records_.size())
+    IndexOutOfRange(index, records_.size());
+  return records_[index];
+}
+
+NicRecord& CurrentNic() {
+  return NicList.At(CurrentNicIndex);
+}
+
+void ResetInventoryForTesting() {
+  NicList.Clear();
+  SupportedNicCount = 0;
+  CurrentNicIndex = 0;
+  DiscoveryDone = false;
+  PackageTable.clear();
+  FirmwareImageFile.clear();
+}
