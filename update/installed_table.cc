@@ -1,7 +1,51 @@
 #include "update/installed_table.h"
 
-#include <stdexcept>
+#include <string>
+
+#include "inventory/discovery.h"
+#include "inventory/nic_record.h"
+#include "ui/user_interface.h"
+
+namespace {
+
+constexpr const char kIdentityHeader[] =
+    "MAC                  B:D.F     PCI-ID                  NIC\n";
+constexpr const char kVersionHeader[] =
+    "   (Installed)            (Available)     Interface     \n";
+constexpr const char kImageHeader[] = "Image     Version      Image     Version   \n";
+constexpr const char kRule[] = "--------------------------------------------------------\n";
+
+// Values stand as stored, not widened to the header columns.
+void AppendPortBlock(NicRecord& nic, std::string& table) {
+  table += kIdentityHeader;
+  table += nic.macAddress + "    " + nic.pciLocation + "     " + nic.pciId + "     " +
+           nic.productName + "\n";
+  table += "\n";
+  table += kVersionHeader;
+  table += kImageHeader;
+  table += kRule;
+  table += "ROM       ";
+  table += nic.installedVersion.Text();
+  table += "      ROM       ";
+  table += nic.availableVersion.Text();
+  table += "  " + nic.interfaceName + "\n";
+}
+
+}  // namespace
 
 std::int32_t ShowInstalledFirmware(std::uint32_t, UserInterface&) {
-  throw std::logic_error("the installed-firmware table is not available");
+  RunDiscovery();  // only the inventory it leaves behind matters here
+  if (SupportedNicCount == 0)
+    return 2;
+
+  std::string table;
+  for (std::uint32_t index = 0; index < SupportedNicCount; ++index) {
+    NicRecord nic = NicList.At(index);
+    if ((nic.flags & NIC_SUPPORTED) == 0)
+      continue;
+    AppendPortBlock(nic, table);
+  }
+  // Adapter names may hold '%': the table is output, never a format.
+  TheUserInterface().PrintAndWrite("%s", table.c_str());
+  return 0;
 }
