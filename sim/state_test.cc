@@ -87,32 +87,6 @@ TEST(SimStateFile, RefusesWhatItCannotUse) {
   }
 }
 
-TEST(SimStateFile, AtomicWriteReplacesAndFailsCleanly) {
-  ScratchDirectory dir;
-  WriteText(dir.File("out"), "first");
-  ASSERT_TRUE(WriteFileAtomically(dir.File("out"), "second"));
-  EXPECT_EQ(ReadText(dir.File("out")), "second");
-  EXPECT_FALSE(WriteFileAtomically(dir.File("no/such/dir/out"), "x"));
-}
-
-TEST(SimStateFile, StatePathFollowsTheEnvironment) {
-#ifdef _WIN32
-  _putenv_s("NETSCLI_STATE", "elsewhere/server.xml");
-#else
-  setenv("NETSCLI_STATE", "elsewhere/server.xml", 1);
-#endif
-  EXPECT_EQ(StatePath(), "elsewhere/server.xml");
-  EXPECT_EQ(std::filesystem::path(CallLogPath(StatePath())),
-            std::filesystem::path("elsewhere") / "netscli_calls.log");
-#ifdef _WIN32
-  _putenv_s("NETSCLI_STATE", "");
-#else
-  unsetenv("NETSCLI_STATE");
-#endif
-  EXPECT_EQ(StatePath(), "netscli_state.xml");
-  EXPECT_EQ(CallLogPath(StatePath()), "netscli_calls.log");
-}
-
 TEST(SimVersions, CompareDottedNumbersPartByPart) {
   EXPECT_LT(CompareVersions("4.0.555", "4.0.556"), 0);
   EXPECT_GT(CompareVersions("4.0.556", "4.0.555"), 0);
