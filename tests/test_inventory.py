@@ -5,6 +5,8 @@ server in the working directory, runs the program and judges it by its exit
 code, its console text and its log.
 """
 
+import pytest
+
 from sim_state import (FOREIGN_IDS, IMAGE_NAME, P3P_IDS, Kind, SimState, port, read_calls,
                        standard_server, write_image, write_package)
 
@@ -25,12 +27,12 @@ def block(p, installed, available):
             + f"ROM       {installed}      ROM       {available}  {p.device_id}\n")
 
 
-def serve(z, *ports, image=True, **state):
+def serve(z, *ports, image=True):
     """The default package (P3P kind, rom 4.0.556) and a server with the ports."""
     write_package(z.cwd)
     if image:
         write_image(z.cwd)
-    SimState(ports=list(ports), **state).write(z.cwd)
+    SimState(ports=list(ports)).write(z.cwd)
 
 
 def test_table_shows_every_supported_port_in_discovery_order(z):
@@ -97,11 +99,50 @@ def test_ports_before_a_non_rom_firmware_item_are_kept(z):
     assert r.out.count(IDENTITY_HEADER) == 1
 
 
-def failed_discovery(z, expected_log, with_utility=True):
-    """Runs -c when discovery fails or finds nothing: exit code 2, no table, the
-    reasons in the log only, and no discovery file left behind."""
-    if not with_utility:
+P3P_DEVICE = ("<korvel_rom_discovery><devices><device>"
+              + "".join(f'<{tag} value="{value}"/>' for tag, value in
+                        zip(("venid", "devid", "subvenid", "subdevid"), P3P_IDS))
+              + "</device></devices></korvel_rom_discovery>")
+
+FAILURES = {
+    "no supported port": (
+        dict(ports=[port("05:00.0", "4.0.555", ids=FOREIGN_IDS)]),
+        "is not identified as a supported QLogic P3P NIC.\n"
+        "Device discovery failed with error code 0\n"),
+    "utility cannot be started": (
+        None, "Could not generate discovery file.\nDevice discovery failed with error code 98\n"),
+    "utility exit code": (
+        dict(discovery={"exit": "7"}),
+        "Could not generate discovery file.\nDevice discovery failed with error code 7\n"),
+    # The utility writes nothing; an old file from an earlier run must not be read.
+    "stale file, none written": (
+        dict(discovery={"output": "none"}),
+        "Could not generate discovery file.\nDevice discovery failed with error code 0\n"),
+    "corrupt file": (
+        dict(discovery={"output": "corrupt"}),
+        "Loading configuration file tempNicList.xml failed. Error code: "),
+    "foreign file": (
+        dict(discovery={"type": "NETXEN_NIC"}),
+        "This Tallet tool can only be used to update P3P-series QLogic NICs.\n"
+        "Device discovery failed with error code 0\n"),
+    "unreadable IDs": (
+        dict(ports=[port("03:00.0", "4.0.555", ids=("40G0",) + P3P_IDS[1:])]),
+        "Warning!!! - Invalid/Corrupted vendor ID (XML tag: venid) value.\n"
+        "NIC with PCI ID 0000-0100-4040-0124 is not identified"),
+}
+
+
+@pytest.mark.parametrize("case", FAILURES)
+def test_failed_discovery_shows_no_table_and_ends_with_two(z, case):
+    state, expected_log = FAILURES[case]
+    write_package(z.cwd)
+    write_image(z.cwd)
+    z.write("tempNicList.xml", P3P_DEVICE)
+    if state is None:
         z.remove("netscli")
+    else:
+        SimState(**{"ports": [port("03:00.0", "4.0.555"), port("03:00.1", "4.0.555")],
+                    **state}).write(z.cwd)
     r = z.run("-c")
     assert r.rc == 2, r
     assert IDENTITY_HEADER not in r.out
@@ -110,60 +151,3 @@ def failed_discovery(z, expected_log, with_utility=True):
     assert "Device discovery completed successfully!" not in r.log
     assert r.log.endswith("Exiting with code 2\n")
     assert not (z.cwd / "tempNicList.xml").exists()
-    return r
-
-
-def test_no_supported_port(z):
-    serve(z, port("05:00.0", "4.0.555", ids=FOREIGN_IDS))
-    failed_discovery(z, "is not identified as a supported QLogic P3P NIC.\n"
-                        "Device discovery failed with error code 0\n")
-
-
-def test_utility_that_cannot_be_started(z):
-    serve(z, port("03:00.0", "4.0.555"))
-    failed_discovery(z, "Could not generate discovery file.\n"
-                        "Device discovery failed with error code 98\n", with_utility=False)
-
-
-def test_utility_exit_code_is_reported(z):
-    serve(z, port("03:00.0", "4.0.555"), discovery={"exit": "7"})
-    failed_discovery(z, "Could not generate discovery file.\n"
-                        "Device discovery failed with error code 7\n")
-
-
-def test_stale_discovery_file_is_never_read(z):
-    serve(z, port("03:00.0", "4.0.555"), discovery={"output": "none"})
-    z.write("tempNicList.xml",
-            "<korvel_rom_discovery><devices><device>"
-            + "".join(f'<{tag} value="{value}"/>' for tag, value in
-                      zip(("venid", "devid", "subvenid", "subdevid"), P3P_IDS))
-            + "</device></devices></korvel_rom_discovery>")
-    failed_discovery(z, "Could not generate discovery file.\n"
-                        "Device discovery failed with error code 0\n")
-
-
-def test_corrupt_discovery_file(z):
-    serve(z, port("03:00.0", "4.0.555"), port("03:00.1", "4.0.555"),
-          discovery={"output": "corrupt"})
-    r = failed_discovery(z, "Loading configuration file tempNicList.xml failed. Error code: ")
-    assert "Could not generate discovery file." not in r.log
-
-
-def test_foreign_discovery_file(z):
-    serve(z, port("03:00.0", "4.0.555"), discovery={"type": "NETXEN_NIC"})
-    failed_discovery(z, "This Tallet tool can only be used to update P3P-series QLogic NICs.\n"
-                        "Device discovery failed with error code 0\n")
-
-
-def test_unreadable_ids_leave_the_port_out(z):
-    serve(z, port("03:00.0", "4.0.555", ids=("40G0",) + P3P_IDS[1:]))
-    failed_discovery(z, "Warning!!! - Invalid/Corrupted vendor ID (XML tag: venid) value.\n"
-                        "NIC with PCI ID 0000-0100-4040-0124 is not identified")
-
-
-def test_descriptor_that_serves_nothing_readable(z):
-    # Lower-case IDs are stored as written and so never match a discovered port.
-    write_package(z.cwd, [Kind(devid="0a0b")])
-    write_image(z.cwd)
-    SimState(ports=[port("03:00.0", "4.0.555", ids=("4040", "0A0B", "4040", "0124"))]).write(z.cwd)
-    failed_discovery(z, "NIC with PCI ID 4040-0A0B-4040-0124 is not identified")
