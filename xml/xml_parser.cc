@@ -1,6 +1,7 @@
 #include "xml/xml_parser.h"
 
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -53,40 +54,111 @@ const Entity kEntities[] = {
     {"&amp;", 5, '&'}, {"&lt;", 4, '<'}, {"&gt;", 4, '>'}, {"&quot;", 6, '"'}, {"&apos;", 6, '\''},
 };
 
-bool IsSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
-bool EqualsIgnoringCase(const char* a, const char* b, std::size_t length) {
-  for (std::size_t i = 0; i < length; ++i) {
-    if (XmlLowerAscii(a[i]) != XmlLowerAscii(b[i]))
-      return false;
-  }
-  return true;
-}
-
-// Bytes that end a text token (or, for "/", may end it): the rest are skipped by width.
-struct TextStops {
-  bool stop[256] = {};
-  constexpr TextStops() {
-    const char stops[] = "\0 \t\r\n<>=/";
-    for (char c : stops)
-      stop[static_cast<unsigned char>(c)] = true;
+// What the scanning loops need to know of a byte, so that their inner loops are
+// one table lookup per byte. A lead byte of a multi-byte character is never
+// "plain": the loops step over its character by width.
+struct ByteTables {
+  bool space[256] = {};
+  bool lead[256] = {};
+  bool textPlain[256] = {};     // continues a text token
+  bool quotePlain[256] = {};    // continues a quoted token
+  bool markerPlain[256] = {};   // skipped while looking for a close marker
+  bool entityPlain[256] = {};   // copied as it is while decoding entities
+  bool contentPlain[256] = {};  // skipped in element content
+  constexpr ByteTables() {
+    for (int c = 0; c < 256; ++c) {
+      lead[c] = c >= 0xC2 && c <= 0xF4;
+      space[c] = c == ' ' || c == '\t' || c == '\r' || c == '\n';
+      const bool plain = c != 0 && !lead[c];
+      textPlain[c] = plain && !space[c] && c != '<' && c != '>' && c != '=' && c != '/';
+      quotePlain[c] = plain && c != '\'' && c != '"' && c != '<';
+      markerPlain[c] = plain;
+      entityPlain[c] = plain && c != '&';
+      contentPlain[c] = plain && c != '<';
+    }
   }
 };
-constexpr TextStops kTextStops;
+constexpr ByteTables kBytes;
+
+unsigned char Byte(const char* p) {
+  return static_cast<unsigned char>(*p);
+}
+
+bool IsSpace(char c) {
+  return kBytes.space[static_cast<unsigned char>(c)];
+}
 
 const char* StepChar(const char* p) {
-  return static_cast<unsigned char>(*p) < 0x80 ? p + 1 : XmlNextChar(p);
+  return kBytes.lead[Byte(p)] ? XmlNextChar(p) : p + 1;
 }
 
 // Runs a text token from `p` to its end; returns the end (not consumed).
 const char* ScanText(const char* p) {
   for (;;) {
-    const unsigned char c = static_cast<unsigned char>(*p);
-    if (!kTextStops.stop[c]) {
-      p = StepChar(p);
-    } else if (c == '/' && p[1] != '>') {
+    while (kBytes.textPlain[Byte(p)])
+      ++p;
+    if (kBytes.lead[Byte(p)]) {
+      p = XmlNextChar(p);
+    } else if (*p == '/' && p[1] != '>') {
+      ++p;
+    } else {
+      return p;
+    }
+  }
+}
+
+// Whether any of the eight bytes of `word` is zero, equal to `special`, or 0x80
+// and above: the bytes that a scan has to look at one by one.
+bool WordNeedsLook(std::uint64_t word, unsigned char special) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+  constexpr std::uint64_t kHighs = 0x8080808080808080ull;
+  const std::uint64_t matched = word ^ (kOnes * special);
+  const std::uint64_t zero = (word - kOnes) & ~word;
+  const std::uint64_t hit = (matched - kOnes) & ~matched;
+  return ((zero | hit | word) & kHighs) != 0;
+}
+
+// Skips the bytes from `p` that `plain` accepts, never past `end`; eight at a time
+// while a word holds nothing to look at. `special` is the one ASCII byte besides
+// zero that `plain` refuses.
+const char* SkipBytes(const char* p, const char* end, const bool (&plain)[256],
+                      unsigned char special) {
+  for (;;) {
+    while (end - p >= 8) {
+      std::uint64_t word;
+      std::memcpy(&word, p, sizeof word);
+      if (WordNeedsLook(word, special))
+        break;
+      p += 8;
+    }
+    const char* stop = end - p >= 8 ? p + 8 : end;
+    while (p < stop && plain[Byte(p)])
+      ++p;
+    if (p < stop || p == end)
+      return p;
+  }
+}
+
+// The next "<" or zero at a character boundary from `p`; `end` is the text's
+// terminating zero.
+const char* SkipToMarkup(const char* p, const char* end) {
+  for (;;) {
+    p = SkipBytes(p, end, kBytes.contentPlain, '<');
+    if (!kBytes.lead[Byte(p)])
+      return p;
+    p = XmlNextChar(p);
+  }
+}
+
+// From just after an opening quote: the matching quote, or the zero or "<" that
+// comes first.
+const char* ScanQuoted(const char* p, char quote) {
+  for (;;) {
+    while (kBytes.quotePlain[Byte(p)])
+      ++p;
+    if (kBytes.lead[Byte(p)]) {
+      p = XmlNextChar(p);
+    } else if ((*p == '\'' || *p == '"') && *p != quote) {
       ++p;
     } else {
       return p;
@@ -108,11 +180,15 @@ const XmlClearTag* ClearTagAt(const char* p) {
 // First place at or after `p`, stepping by character, where `marker` starts.
 const char* FindMarker(const char* p, const char* marker) {
   const std::size_t length = std::strlen(marker);
-  for (; *p != 0; p = StepChar(p)) {
+  for (;;) {
+    while (kBytes.markerPlain[Byte(p)] && *p != marker[0])
+      ++p;
+    if (*p == 0)
+      return nullptr;
     if (*p == marker[0] && std::strncmp(p, marker, length) == 0)
       return p;
+    p = StepChar(p);
   }
-  return nullptr;
 }
 
 }  // namespace
@@ -139,9 +215,7 @@ XmlTokenInfo NextXmlToken(ParseState& state) {
       break;
     case '\'':
     case '"': {
-      const char* q = p + 1;
-      while (*q != 0 && *q != *p && *q != '<')
-        q = StepChar(q);
+      const char* q = ScanQuoted(p + 1, *p);
       if (*q == *p) {
         token.kind = XmlToken::Quoted;
         next = q + 1;
@@ -195,23 +269,44 @@ XmlTokenInfo NextXmlToken(ParseState& state) {
 
 namespace {
 
-// Length of the character reference or entity at `p` (which holds "&"), with
-// `left` bytes left in the run; 0 when it is not one.
-std::size_t ReferenceLength(const char* p, std::size_t left) {
+// The end of the bytes from `p` that decoding copies unchanged, one byte each.
+const char* SkipPlain(const char* p, const char* end) {
+  return SkipBytes(p, end, kBytes.entityPlain, '&');
+}
+
+// The entity at `p` (which holds "&") that fits in `left` bytes, or none. The
+// entity names are lower-case letters, so setting bit 5 compares them without case.
+const Entity* EntityAt(const char* p, std::size_t left) {
+  for (const Entity& entity : kEntities) {
+    if (entity.length > left)
+      continue;
+    std::size_t i = 1;
+    while (i + 1 < entity.length && (p[i] | 0x20) == entity.text[i])
+      ++i;
+    if (i + 1 == entity.length && p[i] == ';')
+      return &entity;
+  }
+  return nullptr;
+}
+
+// A character reference or entity in a run: its length (0 when the text at "&"
+// is neither) and, for an entity, the table row.
+struct Reference {
+  std::size_t length;
+  const Entity* entity;
+};
+
+Reference ReferenceAt(const char* p, std::size_t left) {
   if (left >= 3 && p[1] == '#') {
     std::size_t i = 2;
     if (p[i] == 'x' || p[i] == 'X')
       ++i;
     while (i < left && p[i] != 0 && p[i] != ';')
       ++i;
-    return (i < left && p[i] == ';') ? i + 1 : 0;
+    return {(i < left && p[i] == ';') ? i + 1 : 0, nullptr};
   }
-  for (const Entity& entity : kEntities) {
-    if (entity.length <= left && EqualsIgnoringCase(p, entity.text, entity.length)) {
-      return entity.length;
-    }
-  }
-  return 0;
+  const Entity* entity = EntityAt(p, left);
+  return {entity == nullptr ? 0 : entity->length, entity};
 }
 
 int HexDigit(char c) {
@@ -224,17 +319,13 @@ int HexDigit(char c) {
   return -1;
 }
 
-// The byte a reference of `length` bytes at `p` stands for, or the error.
-XmlError DecodeReference(const char* p, std::size_t length, char* out) {
-  if (p[1] != '#') {
-    for (const Entity& entity : kEntities) {
-      if (entity.length == length && EqualsIgnoringCase(p, entity.text, length)) {
-        *out = entity.character;
-        return XmlError::NoError;
-      }
-    }
-    return XmlError::UnknownCharacterEntity;
+// The byte a reference at `p` stands for, or the error.
+XmlError DecodeReference(const char* p, const Reference& reference, char* out) {
+  if (reference.entity != nullptr) {
+    *out = reference.entity->character;
+    return XmlError::NoError;
   }
+  const std::size_t length = reference.length;
   std::size_t i = 2;
   const bool hex = p[i] == 'x' || p[i] == 'X';
   if (hex)
@@ -263,16 +354,22 @@ XmlError DecodeReference(const char* p, std::size_t length, char* out) {
 }  // namespace
 
 char* XmlUnescape(const char* text, std::size_t length, ParseState& state) {
-  const std::size_t runLength = strnlen(text, length);
-  const char* end = text + runLength;
+  const void* zero = std::memchr(text, 0, length);
+  const char* end = zero != nullptr ? static_cast<const char*>(zero) : text + length;
+  const std::size_t runLength = static_cast<std::size_t>(end - text);
   if (std::memchr(text, '&', runLength) == nullptr)
     return XmlCopyText(text, runLength);
 
   // First pass: validate and count. A character never reaches past the run.
   std::size_t outLength = 0;
   for (const char* p = text; p < end;) {
+    const char* plainEnd = SkipPlain(p, end);
+    outLength += static_cast<std::size_t>(plainEnd - p);
+    p = plainEnd;
+    if (p == end)
+      break;
     if (*p == '&') {
-      const std::size_t reference = ReferenceLength(p, static_cast<std::size_t>(end - p));
+      const std::size_t reference = ReferenceAt(p, static_cast<std::size_t>(end - p)).length;
       if (reference == 0) {
         state.error = XmlError::UnknownCharacterEntity;
         return nullptr;
@@ -290,15 +387,21 @@ char* XmlUnescape(const char* text, std::size_t length, ParseState& state) {
   char* out = static_cast<char*>(XmlAllocate(outLength + 1));
   char* o = out;
   for (const char* p = text; p < end;) {
+    const char* plainEnd = SkipPlain(p, end);
+    std::memcpy(o, p, static_cast<std::size_t>(plainEnd - p));
+    o += plainEnd - p;
+    p = plainEnd;
+    if (p == end)
+      break;
     if (*p == '&') {
-      const std::size_t reference = ReferenceLength(p, static_cast<std::size_t>(end - p));
+      const Reference reference = ReferenceAt(p, static_cast<std::size_t>(end - p));
       const XmlError error = DecodeReference(p, reference, o++);
       if (error != XmlError::NoError) {
         std::free(out);
         state.error = error;
         return nullptr;
       }
-      p += reference;
+      p += reference.length;
     } else {
       const char* next = XmlNextChar(p, end);
       while (p < next)
@@ -332,7 +435,8 @@ enum class TagState { Outside, ExpectName, HaveName, HaveEquals };
 
 class ElementParser {
  public:
-  explicit ElementParser(ParseState& state) : s_(state), settings_(TheXmlSettings()) {}
+  explicit ElementParser(ParseState& state)
+      : s_(state), settings_(TheXmlSettings()), end_(state.source + std::strlen(state.source)) {}
 
   ElementEnd Parse(const XmlNode& node, int depth);
 
@@ -360,6 +464,7 @@ class ElementParser {
 
   ParseState& s_;
   const XmlSettings& settings_;
+  const char* const end_;  // the text's terminating zero
 };
 
 bool ElementParser::CloseTextRun(const XmlNode& node, const char* end) {
@@ -510,6 +615,11 @@ ElementEnd ElementParser::Parse(const XmlNode& node, int depth) {
   std::size_t pendingLength = 0;
   const XmlNodeRecord* r = node.record();
   for (;;) {
+    // In content only markup and the end of the text matter, and every token
+    // steps by whole characters, so going straight to the next "<" or zero lands
+    // where reading token after token would.
+    if (state == TagState::Outside)
+      s_.position = SkipToMarkup(Cursor(), end_) - s_.source;
     const XmlTokenInfo token = NextXmlToken(s_);
     if (token.kind == XmlToken::EndOfText) {
       if (!r->isDeclaration && r->parent != nullptr)
