@@ -1,17 +1,142 @@
 #include "update/firmware.h"
 
-#include <stdexcept>
+#include <chrono>
+#include <sstream>
+#include <string>
+#include <thread>
 
-// The per-port update arrives with the update engine; until then a run that
-// reaches it fails honestly.
-void QLogicFirmware::Select() { throw std::logic_error("the firmware update is not available"); }
+#include "app/run_flags.h"
+#include "inventory/nic_record.h"
+#include "inventory/package.h"
+#include "platform/process.h"
+#include "platform/vendor_utility.h"
 
-std::ostream& QLogicFirmware::WritePrompt(std::ostream&) {
-  throw std::logic_error("the firmware update is not available");
+namespace {
+
+constexpr const char kPatienceNotice[] =
+    "The Firmware upgrade will take several minutes. Please be patient.\n";
+constexpr const char kSameVersionWarning[] =
+    "*** WARNING *** - Installed firmware is the same version as selected firmware\n";
+constexpr const char kMoreRecentWarning[] =
+    "*** WARNING *** - Installed firmware is more recent than selected firmware\n";
+
+// Where the package's image stands against the port's installed firmware.
+enum class Availability { kNewer, kSame, kOlder };
+
+Availability CompareWithInstalled(const NicRecord& nic) {
+  // The installed version stays on the left: a two-part installed version
+  // (never filled by discovery) ignores the image's build number.
+  if (nic.installedVersion < nic.availableVersion)
+    return Availability::kNewer;
+  if (nic.installedVersion == nic.availableVersion)
+    return Availability::kSame;
+  return Availability::kOlder;
+}
+
+std::uint32_t CheckOnlyBit(Availability availability) {
+  switch (availability) {
+    case Availability::kNewer:
+      return RUN_UPDATE_AVAILABLE;
+    case Availability::kSame:
+      return RUN_SAME_VERSION;
+    case Availability::kOlder:
+      break;
+  }
+  return RUN_OLDER_AVAILABLE;
+}
+
+// What the question offers for one port: the warning shown first (if any) and
+// whether the default answer lets the update go ahead.
+struct UpdateDefault {
+  const char* warning;
+  bool allowed;
+};
+
+UpdateDefault DecideDefault(Availability availability, std::uint32_t runFlags) {
+  switch (availability) {
+    case Availability::kNewer:
+      return {nullptr, true};
+    case Availability::kSame:
+      return {kSameVersionWarning, (runFlags & (RUN_REWRITE | RUN_FORCE)) != 0};
+    case Availability::kOlder:
+      break;
+  }
+  return {kMoreRecentWarning, (runFlags & (RUN_DOWNGRADE | RUN_FORCE)) != 0};
+}
+
+}  // namespace
+
+void QLogicFirmware::Select() {
+  NicRecord& nic = CurrentNic();
+  if ((nic.flags & NIC_SUPPORTED) == 0)
+    return;
+  TheUserInterface().PrintAndWrite("Found %s MAC: %-17s (v%s)\n", nic.productName.c_str(),
+                                   nic.macAddress.c_str(), nic.installedVersion.Text());
+  switch (Confirm()) {
+    case ANSWER_YES:
+      nic.flags |= NIC_SELECTED;
+      break;
+    case ANSWER_QUIT:
+      nic.flags = 0;
+      RunFlags |= RUN_CANCELLED;
+      break;
+    case ANSWER_SKIP:
+      nic.flags &= ~NIC_SELECTED;
+      RunFlags |= RUN_SKIP_DEVICE;
+      break;
+    default:
+      nic.flags = 0;
+      break;
+  }
+}
+
+std::ostream& QLogicFirmware::WritePrompt(std::ostream& out) {
+  NicRecord& nic = CurrentNic();
+  out << "Update firmware on '" << nic.interfaceName << "' (" << nic.pciLocation << ") : \n"
+      << "From ROM " << nic.installedVersion.Text() << " to " << nic.availableVersion.Text()
+      << "? ";
+  return out;
 }
 
 std::int32_t QLogicFirmware::Confirm() {
-  throw std::logic_error("the firmware update is not available");
+  std::ostringstream prompt;
+  WritePrompt(prompt);
+  const Availability availability = CompareWithInstalled(CurrentNic());
+
+  if ((RunFlags & RUN_CHECK_ONLY) != 0) {
+    RunFlags |= CheckOnlyBit(availability);
+    return ANSWER_NO;
+  }
+
+  UserInterface& ui = TheUserInterface();
+  const UpdateDefault decision = DecideDefault(availability, RunFlags);
+  if (decision.warning != nullptr)
+    ui.PrintAndWrite("%s", decision.warning);
+  const std::int32_t defaultAnswer = decision.allowed ? ANSWER_YES : ANSWER_NO;
+  return ui.Ask(prompt.str(), defaultAnswer, ANSWER_YES, defaultAnswer,
+                decision.allowed ? "y" : "n");
 }
 
-void QLogicFirmware::Update() { throw std::logic_error("the firmware update is not available"); }
+void QLogicFirmware::Update() {
+  NicRecord& nic = CurrentNic();
+  if ((nic.flags & NIC_SELECTED) == 0 || nic.action == "skip")
+    return;
+
+  UserInterface& ui = TheUserInterface();
+  NotifyOnce(patienceNotice_, ui, "%s", kPatienceNotice);
+  ui.PrintAndWrite("Selecting %s MAC: %-12s \n", nic.productName.c_str(), nic.macAddress.c_str());
+
+  const std::string command = FlashCommand(nic.pciLocation, FirmwareImageFile);
+  std::uint32_t exitCode = 0;
+  if (RunCommand(command, &exitCode) && exitCode == 0) {
+    RunFlags |= RUN_UPDATED;
+    ui.PrintAndWrite("MAC %s upgrade SUCCESS!\n", nic.macAddress.c_str());
+    // A short breath between flashes, for the adapter's sake.
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  } else {
+    RunFlags |= RUN_UPDATE_FAILED;
+    ui.PrintAndWrite(
+        "Command to upgrade firmware failed with internal error code %d\n\tCommand: %s\n",
+        static_cast<int>(exitCode), command.c_str());
+  }
+}

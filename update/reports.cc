@@ -1,21 +1,76 @@
 #include "update/reports.h"
 
-#include <stdexcept>
+#include <string>
 
 #include "app/run_flags.h"
+#include "inventory/discovery.h"
+#include "inventory/nic_record.h"
+#include "inventory/package.h"
+#include "platform/file_system.h"
+#include "platform/process.h"
+#include "platform/vendor_utility.h"
+#include "ui/user_interface.h"
 
-const char* ReportPath() { return ReportPathBuffer; }
+namespace {
 
-std::int32_t GenerateDiscoveryReport() {
-  throw std::logic_error("discovery reports are not available");
+// The utility's exit code, or 1 when it could not be started at all.
+std::int32_t RunVendorCommand(const std::string& command) {
+  std::uint32_t exitCode = 0;
+  if (!RunCommand(command, &exitCode))
+    return 1;
+  return static_cast<std::int32_t>(exitCode);
 }
 
-std::int32_t PrepareReplay(const char*) { throw std::logic_error("report replay is not available"); }
+// A file left at the report path by an earlier run must not pass for the one
+// this run's discovery writes. False when one stands there and stays.
+bool RemoveEarlierVersionFile(const char* path) {
+  if (!FileExists(path) || RemoveFile(path))
+    return true;
+  TheUserInterface().Write("Error: Could not remove the file %s left by an earlier run.\n", path);
+  return false;
+}
+
+}  // namespace
+
+const char* ReportPath() {
+  return ReportPathBuffer;
+}
+
+std::int32_t GenerateDiscoveryReport() {
+  return RunVendorCommand(DiscoveryReportCommand(FirmwareImageFile, ReportPath()));
+}
+
+std::int32_t PrepareReplay(const char*) {
+  LoadPackageDescriptor();
+  if (FileExists(FirmwareImageFile.c_str()))
+    return 1;
+  TheUserInterface().Write("Warning: Could not find firmware file %s!\n",
+                           FirmwareImageFile.c_str());
+  return 0;
+}
 
 std::int32_t ReplayDiscoveryReport(std::int32_t) {
-  throw std::logic_error("report replay is not available");
+  const std::int32_t exitCode = RunVendorCommand(ReplayCommand(FirmwareImageFile, ReportPath()));
+  if (exitCode != 0)
+    return exitCode;
+  RunFlags |= RUN_UPDATED;
+  return 5;
 }
 
 std::int32_t WriteVersionReport(std::uint32_t, UserInterface&) {
-  throw std::logic_error("the version report is not available");
+  UserInterface& ui = TheUserInterface();
+  const char* path = ReportPath();
+  const bool cleared = RemoveEarlierVersionFile(path);
+
+  RunDiscovery();  // only the inventory it leaves behind matters here
+  if (SupportedNicCount == 0 || NicList.Empty()) {
+    ui.PrintAndWrite("No supported network adapters for firmware upgrade.\n");
+    return 4;
+  }
+  if (cleared && FileExists(path)) {
+    ui.PrintAndWrite("Created file %s with only firmware version details.\n", path);
+    return 0;
+  }
+  ui.PrintAndWrite("Failed to create file %s with only firmware version details!\n", path);
+  return 1;
 }

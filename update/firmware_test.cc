@@ -1,0 +1,227 @@
+#include "update/firmware.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "app/run_flags.h"
+#include "inventory/nic_record.h"
+#include "inventory/package.h"
+#include "inventory/test_support.h"
+
+namespace {
+
+constexpr const char kSame[] =
+    "*** WARNING *** - Installed firmware is the same version as selected firmware\n";
+constexpr const char kMoreRecent[] =
+    "*** WARNING *** - Installed firmware is more recent than selected firmware\n";
+constexpr const char kNotice[] =
+    "The Firmware upgrade will take several minutes. Please be patient.\n";
+
+// Ports placed straight into the inventory (as discovery would leave them),
+// answers read from a file, console output kept out of the test report.
+class FirmwareTest : public InventoryTest {
+ protected:
+  void SetUp() override {
+    InventoryTest::SetUp();
+    testing::internal::CaptureStdout();
+  }
+  void TearDown() override {
+    testing::internal::GetCapturedStdout();
+    if (input_ != nullptr)
+      std::fclose(input_);
+    log_.ui().SetInput(stdin);
+    InventoryTest::TearDown();
+  }
+
+  NicRecord& AddPort(const std::string& interfaceName, const std::string& bus,
+                     const char* installed, const char* available = "4.0.556") {
+    NicRecord nic;
+    nic.interfaceName = interfaceName;
+    nic.pciLocation = bus + ":00.0";
+    nic.macAddress = "00:0E:1E:" + bus + ":00:00";
+    nic.productName = "QLE3242";
+    nic.installedVersion.Parse(installed);
+    nic.availableVersion.Parse(available);
+    nic.flags = NIC_SUPPORTED;
+    NicList.Append(nic);
+    ++SupportedNicCount;
+    return NicList.At(NicList.Size() - 1);
+  }
+
+  void Type(const std::string& answers) {
+    WriteFile("answers.txt", answers);
+    input_ = std::fopen(dir_.File("answers.txt").c_str(), "r");
+    ASSERT_NE(input_, nullptr);
+    log_.ui().SetInput(input_);
+  }
+
+  QLogicFirmware firmware_;
+  std::FILE* input_ = nullptr;
+};
+
+TEST_F(FirmwareTest, DecisionTable) {
+  const struct {
+    const char* installed;
+    std::uint32_t options;
+    const char* warning;  // empty: none
+    bool allowed;
+  } rows[] = {
+      {"4.0.555", 0, "", true},
+      {"4.0.555", RUN_REWRITE | RUN_DOWNGRADE, "", true},
+      {"4.0.556", 0, kSame, false},
+      {"4.0.556", RUN_DOWNGRADE, kSame, false},
+      {"4.0.556", RUN_REWRITE, kSame, true},
+      {"4.0.556", RUN_FORCE, kSame, true},
+      {"4.0.557", 0, kMoreRecent, false},
+      {"4.0.557", RUN_REWRITE, kMoreRecent, false},
+      {"4.0.557", RUN_DOWNGRADE, kMoreRecent, true},
+      {"4.0.557", RUN_FORCE, kMoreRecent, true},
+  };
+  AddPort("eth0", "03", "0");
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::string(row.installed) + " options " + std::to_string(row.options));
+    NicList.At(0).installedVersion.Parse(row.installed);
+    RunFlags = row.options;
+    const std::int32_t expected = row.allowed ? ANSWER_YES : ANSWER_NO;
+
+    // At the console an empty line takes the default, which the question names.
+    log_.ui().Configure(false, false, false);
+    Type("\n");
+    const std::size_t before = LogText().size();
+    EXPECT_EQ(firmware_.Confirm(), expected);
+    const std::string question = std::string("Update firmware on 'eth0' (03:00.0) : \nFrom ROM ") +
+                                 row.installed + " to 4.0.556?  y/n/q/c (" +
+                                 (row.allowed ? "y" : "n") + "):\n";
+    EXPECT_EQ(LogText().substr(before), row.warning + question);
+
+    // -y and -s take the same default without asking; only the warning is written.
+    log_.ui().Configure(false, false, true);
+    EXPECT_EQ(firmware_.Confirm(), expected);
+    log_.ui().Configure(true, false, false);
+    EXPECT_EQ(firmware_.Confirm(), expected);
+    EXPECT_EQ(LogText().substr(before), row.warning + question + row.warning + row.warning);
+  }
+}
+
+TEST_F(FirmwareTest, SilentForceAnswersYesEvenWhereTheDefaultIsNo) {
+  AddPort("eth0", "03", "4.0.557");
+  RunFlags = RUN_FORCE;
+  log_.ui().Configure(true, false, false);
+  EXPECT_EQ(firmware_.Confirm(), ANSWER_YES);
+  // -y does not force: the default stands.
+  RunFlags = RUN_FORCE;
+  log_.ui().Configure(false, false, true);
+  EXPECT_EQ(firmware_.Confirm(), ANSWER_YES);
+  RunFlags = 0;
+  EXPECT_EQ(firmware_.Confirm(), ANSWER_NO);
+}
+
+TEST_F(FirmwareTest, CheckOnlyCollectsTheVerdictBitsWithoutAskingOrWarning) {
+  AddPort("eth0", "03", "4.0.556");
+  AddPort("eth1", "04", "4.0.557");
+  AddPort("eth2", "05", "4.0.555");
+  RunFlags = RUN_CHECK_ONLY | RUN_FORCE;
+  Type("y\ny\ny\n");
+  for (std::uint32_t i = 0; i < 3; ++i) {
+    CurrentNicIndex = i;
+    firmware_.Select();
+  }
+  EXPECT_EQ(RunFlags, RUN_CHECK_ONLY | RUN_FORCE | RUN_SAME_VERSION | RUN_OLDER_AVAILABLE |
+                          RUN_UPDATE_AVAILABLE);
+  EXPECT_EQ(LogText(),
+            "Found QLE3242 MAC: 00:0E:1E:03:00:00 (v4.0.556)\n"
+            "Found QLE3242 MAC: 00:0E:1E:04:00:00 (v4.0.557)\n"
+            "Found QLE3242 MAC: 00:0E:1E:05:00:00 (v4.0.555)\n");
+  for (std::uint32_t i = 0; i < 3; ++i)
+    EXPECT_EQ(NicList.At(i).flags, 0u);
+}
+
+TEST_F(FirmwareTest, UnfilledInstalledVersionIsOlderThanAnyRealImage) {
+  NicRecord& nic = AddPort("eth0", "03", "");
+  log_.ui().Configure(false, false, true);
+  EXPECT_EQ(firmware_.Confirm(), ANSWER_YES);
+  // Two-part 0.0 on the left ignores the image's build number.
+  nic.availableVersion.Parse("0.0.7");
+  EXPECT_EQ(firmware_.Confirm(), ANSWER_NO);
+  EXPECT_EQ(LogText(), kSame);
+}
+
+TEST_F(FirmwareTest, SelectRecordsEachAnswerInThePortAndTheRun) {
+  const struct {
+    const char* typed;
+    std::uint32_t nicFlags;
+    std::uint32_t runFlags;
+  } answers[] = {
+      {"y\n", NIC_SUPPORTED | NIC_SELECTED, 0},
+      {"YES\n", NIC_SUPPORTED | NIC_SELECTED, 0},
+      {"c\n", NIC_SUPPORTED, RUN_SKIP_DEVICE},
+      {"q\n", 0, RUN_CANCELLED},
+      {"n\n", 0, 0},
+      {"maybe\n", 0, 0},
+      {"", 0, 0},  // nothing to read
+  };
+  NicRecord& nic = AddPort("eth0", "03", "4.0.555");
+  for (const auto& answer : answers) {
+    SCOPED_TRACE(answer.typed);
+    nic.flags = NIC_SUPPORTED | NIC_SELECTED;
+    RunFlags = 0;
+    Type(answer.typed);
+    firmware_.Select();
+    EXPECT_EQ(nic.flags, answer.nicFlags);
+    EXPECT_EQ(RunFlags, answer.runFlags);
+  }
+}
+
+TEST_F(FirmwareTest, SelectAnnouncesWithPaddedMacAndLeavesUnsupportedPortsAlone) {
+  NicRecord& nic = AddPort("eth0", "03", "");
+  nic.macAddress = "0E1E";
+  Type("y\n");
+  firmware_.Select();
+  EXPECT_TRUE(LogText().starts_with("Found QLE3242 MAC: 0E1E              (v0.0)\nUpdate "))
+      << LogText();
+
+  nic.flags = NIC_SELECTED;  // not supported
+  const std::string before = LogText();
+  firmware_.Select();
+  EXPECT_EQ(LogText(), before);
+  EXPECT_EQ(nic.flags, NIC_SELECTED);
+}
+
+// Flashing goes through the simulated vendor utility beside the test program.
+TEST_F(FirmwareTest, UpdateFlashesSelectedPortsAndRecordsEachOutcome) {
+  WriteFile("p3p.bin", "image");
+  WriteFile("netscli_state.xml",
+            SimulatorState(SimulatorPort("eth0", "8020", "03", "4.0.555") +
+                           "<port busnumber=\"04\" devicenumber=\"00\" funcnumber=\"0\" "
+                           "flash_exit=\"9\"/>\n" +
+                           SimulatorPort("eth2", "8020", "05", "4.0.555") +
+                           SimulatorPort("eth3", "8020", "06", "4.0.555")));
+  FirmwareImageFile = "p3p.bin";
+  AddPort("eth0", "03", "4.0.555").flags |= NIC_SELECTED;
+  AddPort("eth1", "04", "4.0.555").flags |= NIC_SELECTED;
+  AddPort("eth2", "05", "4.0.555");  // not selected
+  NicRecord& skipped = AddPort("eth3", "06", "4.0.555");
+  skipped.flags |= NIC_SELECTED;
+  skipped.action = "skip";
+
+  for (std::uint32_t i = 0; i < 4; ++i) {
+    CurrentNicIndex = i;
+    firmware_.Update();
+  }
+  EXPECT_EQ(RunFlags, RUN_UPDATED | RUN_UPDATE_FAILED);
+  EXPECT_EQ(LogText(), std::string(kNotice) +
+                           "Selecting QLE3242 MAC: 00:0E:1E:03:00:00 \n"
+                           "netscli -flashsupport -i 03:00.0 -a p3p.bin\n"
+                           "MAC 00:0E:1E:03:00:00 upgrade SUCCESS!\n"
+                           "Selecting QLE3242 MAC: 00:0E:1E:04:00:00 \n"
+                           "netscli -flashsupport -i 04:00.0 -a p3p.bin\n"
+                           "Command to upgrade firmware failed with internal error code 9\n"
+                           "\tCommand: netscli -flashsupport -i 04:00.0 -a p3p.bin\n");
+  EXPECT_EQ(SimulatorCalls().size(), 2u);
+  // The port's own flags are the selection's business, not the flash's.
+  EXPECT_EQ(NicList.At(0).flags, NIC_SUPPORTED | NIC_SELECTED);
+}
+
+}  // namespace
