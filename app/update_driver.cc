@@ -1,13 +1,158 @@
 #include "app/update_driver.h"
 
-#include <stdexcept>
+#include <vector>
 
-// The update driver arrives with the update engine; until then the update,
-// report and replay runs fail honestly.
-std::int32_t UpdateRun(std::uint32_t, UserInterface&) {
-  throw std::logic_error("the update run is not available");
+#include "app/run_flags.h"
+#include "app/vendor_module.h"
+#include "platform/file_system.h"
+#include "ui/user_interface.h"
+#include "update/firmware.h"
+
+namespace {
+
+constexpr const char kNoSupportedAdapters[] =
+    "No supported network adapters for firmware upgrade.\n";
+
+std::vector<Firmware*> FirmwareTable() {
+  std::vector<Firmware*> table;
+  for (int slot = 0; slot < FirmwareCount(); ++slot)
+    table.push_back(FirmwareAt(slot));
+  return table;
 }
 
-std::int32_t ReportRun(UserInterface&) { throw std::logic_error("the report run is not available"); }
+// Either check may hold the run back; the second is asked only after the first.
+bool PreUpdateChecksPass() {
+  return PreUpdateCheck1() == 0 && PreUpdateCheck2() == 0;
+}
 
-std::int32_t ReplayRun(UserInterface&) { throw std::logic_error("the replay run is not available"); }
+}  // namespace
+
+std::int32_t UpdateRun(std::uint32_t, UserInterface& ui) {
+  const std::int32_t portCount = DiscoverNics();
+  if (portCount < 0)
+    return 0;  // discovery has said why
+  if (portCount == 0) {
+    ui.PrintAndWrite("%s", kNoSupportedAdapters);
+    return 3;
+  }
+  if (!PreUpdateChecksPass())
+    return 0;
+  // Every question is answered before the first port is flashed.
+  if (const std::int32_t stop = SelectionLoop(portCount); stop != 0)
+    return stop;
+  UpdateLoop(portCount);
+  return Verdict();
+}
+
+std::int32_t SelectionLoop(std::int32_t portCount) {
+  return SelectionLoop(portCount, FirmwareTable());
+}
+
+std::int32_t SelectionLoop(std::int32_t portCount, std::span<Firmware* const> firmware) {
+  UserInterface& ui = TheUserInterface();
+  for (std::int32_t i = 0; i < portCount; ++i) {
+    const auto index = static_cast<std::uint32_t>(i);
+    SetCurrentNic(index);
+    if (!IsNicEligible(index))
+      continue;
+    for (Firmware* each : firmware) {
+      if ((RunFlags & (RUN_SKIP_DEVICE | RUN_CANCELLED)) == 0)
+        each->Select();
+    }
+    // Skipping is an answer for this port only.
+    if ((RunFlags & RUN_SKIP_DEVICE) != 0) {
+      RunFlags &= ~RUN_SKIP_DEVICE;
+    } else if ((RunFlags & RUN_CANCELLED) != 0) {
+      ui.PrintAndWrite("\nFirmware upgrade cancelled by User \n");
+      return 3;
+    }
+  }
+  return 0;
+}
+
+std::int32_t UpdateLoop(std::int32_t portCount) {
+  return UpdateLoop(portCount, FirmwareTable());
+}
+
+std::int32_t UpdateLoop(std::int32_t portCount, std::span<Firmware* const> firmware) {
+  for (std::int32_t i = 0; i < portCount; ++i) {
+    const auto index = static_cast<std::uint32_t>(i);
+    SetCurrentNic(index);
+    if (!IsNicEligible(index))
+      continue;
+    for (Firmware* each : firmware)
+      each->Update();
+    if (const std::int32_t stop = AfterNicUpdate(index); stop != 0)
+      return stop;
+    if (NicNeedsFinish(index))
+      FinishNic(index);
+  }
+  return EndUpdateLoop();
+}
+
+std::int32_t Verdict() {
+  if (const std::int32_t exitCode = BeforeVerdict(); exitCode != 0)
+    return exitCode;
+  UserInterface& ui = TheUserInterface();
+  // A single failed flash outweighs every success.
+  if ((RunFlags & RUN_UPDATE_FAILED) != 0) {
+    ui.PrintAndWrite("\nNIC firmware update completed with errors. \n");
+    return 0;
+  }
+  if ((RunFlags & RUN_CHECK_ONLY) != 0) {
+    if ((RunFlags & RUN_UPDATE_AVAILABLE) != 0) {
+      ui.PrintAndWrite("\nNIC firmware update is recommended.\n");
+      return 4;
+    }
+    ui.PrintAndWrite("\nNIC firmware update is not recommended.\n");
+    return (RunFlags & RUN_OLDER_AVAILABLE) != 0 ? 6 : 5;
+  }
+  if ((RunFlags & RUN_UPDATED) != 0) {
+    ui.PrintAndWrite("\nNIC firmware update complete.\n");
+    return 2;
+  }
+  ui.PrintAndWrite("\nNo firmware is selected for update.\n");
+  return 3;
+}
+
+std::int32_t ReportRun(UserInterface& ui) {
+  const std::int32_t portCount = DiscoverNics();
+  if (portCount < 0)
+    return 0;
+  if (portCount == 0)
+    return 3;
+  // The utility writes the report afresh; an old one must not pass for it.
+  const char* path = ReportPath();
+  if (FileExists(path))
+    RemoveFile(path);
+  if (!PreUpdateChecksPass())
+    return 0;
+  if (GenerateDiscoveryReport() != 0) {
+    ui.PrintAndWrite("\nFailed to generate NIC discovery report to %s.\n", path);
+    return 0;
+  }
+  ui.PrintAndWrite("\nSuccessfully generated NIC discovery report to %s.\n", path);
+  return 1;
+}
+
+std::int32_t ReplayRun(UserInterface& ui) {
+  const char* path = ReportPath();
+  if (!FileExists(path)) {
+    ui.Write("Error: Discovery file %s not found!.\n", path);
+    return 0;
+  }
+  const std::int32_t portCount = PrepareReplay(path);
+  if (portCount <= 0) {
+    ui.PrintAndWrite("%s", kNoSupportedAdapters);
+    return 3;
+  }
+  // 5: the utility applied the whole report itself, so no port is flashed here.
+  const std::int32_t replayed = ReplayDiscoveryReport(portCount);
+  if (replayed != 0 && replayed != 5) {
+    ui.PrintAndWrite("Error: Failed to process discovery file %s.\n", path);
+    return 0;
+  }
+  if (replayed == 0)
+    UpdateLoop(portCount);
+  return Verdict();
+}

@@ -4,13 +4,20 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
+class Firmware;
 class UserInterface;
 
 std::int32_t UpdateRun(std::uint32_t runFlags, UserInterface& ui);
 std::int32_t ReportRun(UserInterface& ui);
 std::int32_t ReplayRun(UserInterface& ui);
 
+// The port loops over the device family's firmware table.
 std::int32_t SelectionLoop(std::int32_t portCount);
 std::int32_t UpdateLoop(std::int32_t portCount);
 std::int32_t Verdict();
+
+// The same loops over the given Firmware objects, in order.
+std::int32_t SelectionLoop(std::int32_t portCount, std::span<Firmware* const> firmware);
+std::int32_t UpdateLoop(std::int32_t portCount, std::span<Firmware* const> firmware);

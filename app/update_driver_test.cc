@@ -1,0 +1,106 @@
+#include "app/update_driver.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/run_flags.h"
+#include "app/test_support.h"
+#include "inventory/nic_record.h"
+#include "update/firmware.h"
+
+namespace {
+
+// Answers each port from a script (one letter per port: y, c to skip the port,
+// q to quit) and notes every call with the port it was made for.
+class ScriptedFirmware final : public Firmware {
+ public:
+  ScriptedFirmware(std::string name, std::string answers, std::vector<std::string>& calls)
+      : name_(std::move(name)), answers_(std::move(answers)), calls_(calls) {}
+
+  void Select() override {
+    Note("select");
+    const char answer = answers_.at(CurrentNicIndex);
+    if (answer == 'c')
+      RunFlags |= RUN_SKIP_DEVICE;
+    if (answer == 'q')
+      RunFlags |= RUN_CANCELLED;
+  }
+  std::ostream& WritePrompt(std::ostream& out) override { return out; }
+  std::int32_t Confirm() override { return ANSWER_NO; }
+  void Update() override { Note("update"); }
+
+ private:
+  void Note(const char* what) {
+    calls_.push_back(name_ + " " + what + " " + std::to_string(CurrentNicIndex));
+  }
+
+  std::string name_;
+  std::string answers_;
+  std::vector<std::string>& calls_;
+};
+
+class UpdateDriverTest : public AppTest {
+ protected:
+  std::vector<std::string> calls_;
+};
+
+TEST_F(UpdateDriverTest, SkipHoldsBackTheRestOfOnePortOnly) {
+  ScriptedFirmware first("A", "ycy", calls_);
+  ScriptedFirmware second("B", "yyy", calls_);
+  Firmware* const table[] = {&first, &second};
+  EXPECT_EQ(SelectionLoop(3, table), 0);
+  EXPECT_EQ(calls_, (std::vector<std::string>{"A select 0", "B select 0", "A select 1",
+                                              "A select 2", "B select 2"}));
+  EXPECT_EQ(RunFlags, 0u);
+  EXPECT_EQ(Log(), "");
+}
+
+TEST_F(UpdateDriverTest, QuitEndsTheSelectionBeforeTheNextQuestion) {
+  ScriptedFirmware first("A", "yqy", calls_);
+  ScriptedFirmware second("B", "yyy", calls_);
+  Firmware* const table[] = {&first, &second};
+  EXPECT_EQ(SelectionLoop(3, table), 3);
+  EXPECT_EQ(calls_, (std::vector<std::string>{"A select 0", "B select 0", "A select 1"}));
+  EXPECT_EQ(Log(), "\nFirmware upgrade cancelled by User \n");
+}
+
+TEST_F(UpdateDriverTest, UpdateLoopOffersEveryPortToEveryFirmwareInOrder) {
+  ScriptedFirmware first("A", "", calls_);
+  ScriptedFirmware second("B", "", calls_);
+  Firmware* const table[] = {&first, &second};
+  EXPECT_EQ(UpdateLoop(2, table), 0);
+  EXPECT_EQ(calls_,
+            (std::vector<std::string>{"A update 0", "B update 0", "A update 1", "B update 1"}));
+  EXPECT_EQ(UpdateLoop(0, table), 0);
+  EXPECT_EQ(calls_.size(), 4u);
+}
+
+TEST_F(UpdateDriverTest, VerdictFromTheOutcomeBits) {
+  const struct {
+    std::uint32_t flags;
+    const char* message;
+    std::int32_t exitCode;
+  } verdicts[] = {
+      {RUN_UPDATED | RUN_UPDATE_FAILED, "\nNIC firmware update completed with errors. \n", 0},
+      {RUN_CHECK_ONLY | RUN_UPDATE_FAILED, "\nNIC firmware update completed with errors. \n", 0},
+      {RUN_CHECK_ONLY | RUN_UPDATE_AVAILABLE | RUN_OLDER_AVAILABLE,
+       "\nNIC firmware update is recommended.\n", 4},
+      {RUN_CHECK_ONLY | RUN_SAME_VERSION, "\nNIC firmware update is not recommended.\n", 5},
+      {RUN_CHECK_ONLY, "\nNIC firmware update is not recommended.\n", 5},
+      {RUN_CHECK_ONLY | RUN_SAME_VERSION | RUN_OLDER_AVAILABLE,
+       "\nNIC firmware update is not recommended.\n", 6},
+      {RUN_UPDATED | RUN_SKIP_DEVICE, "\nNIC firmware update complete.\n", 2},
+      {RUN_SAME_VERSION | RUN_UPDATE_AVAILABLE, "\nNo firmware is selected for update.\n", 3},
+  };
+  for (const auto& verdict : verdicts) {
+    SCOPED_TRACE(verdict.message);
+    RunFlags = verdict.flags;
+    const std::size_t before = Log().size();
+    EXPECT_EQ(Verdict(), verdict.exitCode);
+    EXPECT_EQ(Log().substr(before), verdict.message);
+  }
+}
+
+}  // namespace
