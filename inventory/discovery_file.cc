@@ -2,9 +2,10 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <stdexcept>
+#include <string_view>
 
+#include "app/ascii.h"
 #include "app/run_flags.h"
 #include "app/startup.h"
 #include "inventory/nic_record.h"
@@ -17,23 +18,6 @@ namespace {
 
 constexpr const char kDiscoveryRoot[] = "korvel_rom_discovery";
 constexpr const char kExpectedType[] = "QLOGIC_NIC";
-
-bool HasName(const XmlNode& node, const char* name) {
-  const char* own = node.GetName();
-  return own != nullptr && std::strcmp(own, name) == 0;
-}
-
-bool EqualsIgnoringCase(const std::string& text, const char* expected) {
-  const std::size_t length = std::strlen(expected);
-  if (text.size() != length)
-    return false;
-  for (std::size_t i = 0; i < length; ++i) {
-    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
-    if (lower(text[i]) != lower(expected[i]))
-      return false;
-  }
-  return true;
-}
 
 std::string Value(const XmlNode& node) {
   return AttributeText(node, "value");
@@ -77,10 +61,10 @@ void TakeId(const XmlNode& node, const IdField& id, NicRecord& record) {
 bool TakeFirmwareItem(const XmlNode& item, NicRecord& record) {
   for (int index = 0; index < item.ChildCount(); ++index) {
     const XmlNode child = item.GetChild(index);
-    const char* name = child.GetName();
-    if (name == nullptr)
+    if (child.GetName() == nullptr)
       continue;
-    if (std::strcmp(name, "type") == 0) {
+    const std::string_view name = child.GetName();
+    if (name == "type") {
       const std::string type = Value(child);
       if (!EqualsIgnoringCase(type, "rom")) {
         TheUserInterface().Write(
@@ -89,21 +73,21 @@ bool TakeFirmwareItem(const XmlNode& item, NicRecord& record) {
             type.c_str());
         return false;
       }
-    } else if (std::strcmp(name, "firmware_id") == 0) {
+    } else if (name == "firmware_id") {
       record.firmwareId = Value(child);
       if (!record.firmwareId.empty()) {
         record.installedVersion.Parse(record.firmwareId.c_str());
         record.installedText = record.firmwareId;
       }
-    } else if (std::strcmp(name, "version") == 0) {
+    } else if (name == "version") {
       record.itemVersion = Value(child);
-    } else if (std::strcmp(name, "action") == 0) {
+    } else if (name == "action") {
       record.action = TrimSpaces(Value(child));
-    } else if (std::strcmp(name, "shared") == 0) {
+    } else if (name == "shared") {
       record.shared = Value(child) != "NO";
-    } else if (std::strcmp(name, "duration") == 0) {
+    } else if (name == "duration") {
       record.duration = ReadLeadingDecimal(child.GetAttribute("value"));
-    } else if (std::strcmp(name, "message") == 0) {
+    } else if (name == "message") {
       const char* message = child.GetAttribute("value");
       record.message = message == nullptr ? "" : message;
     }
@@ -114,31 +98,31 @@ bool TakeFirmwareItem(const XmlNode& item, NicRecord& record) {
 // Takes one child of a device element into the working state; false when an
 // fw_item refuses the file.
 bool TakeDeviceChild(const XmlNode& child, WorkingState& state) {
-  const char* name = child.GetName();
-  if (name == nullptr)
+  if (child.GetName() == nullptr)
     return true;
+  const std::string_view name = child.GetName();
   NicRecord& record = state.record;
   for (const IdField& id : kIdFields) {
-    if (std::strcmp(name, id.tag) == 0) {
+    if (name == id.tag) {
       TakeId(child, id, record);
       return true;
     }
   }
-  if (std::strcmp(name, "device_id") == 0) {
+  if (name == "device_id") {
     record.interfaceName = TrimSpaces(Value(child));
-  } else if (std::strcmp(name, "macaddress") == 0) {
+  } else if (name == "macaddress") {
     record.macAddress = Value(child);
-  } else if (std::strcmp(name, "product_id") == 0) {
+  } else if (name == "product_id") {
     record.productName = Value(child);
-  } else if (std::strcmp(name, "busnumber") == 0) {
+  } else if (name == "busnumber") {
     state.bus = Value(child);
-  } else if (std::strcmp(name, "devicenumber") == 0) {
+  } else if (name == "devicenumber") {
     state.device = Value(child);
-  } else if (std::strcmp(name, "funcnumber") == 0) {
+  } else if (name == "funcnumber") {
     state.function = Value(child);
-  } else if (std::strcmp(name, "slotnumber") == 0) {
+  } else if (name == "slotnumber") {
     Value(child);  // the slot is not needed to address the port
-  } else if (std::strcmp(name, "fw_item") == 0) {
+  } else if (name == "fw_item") {
     return TakeFirmwareItem(child, record);
   }
   return true;
@@ -234,7 +218,7 @@ std::int32_t IngestDiscoveryFile(std::string path) {
 
   for (int index = 0; index < root.ChildCount(); ++index) {
     const XmlNode child = root.GetChild(index);
-    if (HasName(child, "type")) {
+    if (IsElementNamed(child, "type")) {
       const std::string type = Value(child);
       if (type == "NETXEN_NIC") {
         ui.Write("This Tallet tool can only be used to update P3P-series QLogic NICs.\n");
@@ -245,14 +229,14 @@ std::int32_t IngestDiscoveryFile(std::string path) {
                  kExpectedType);
         return 1;
       }
-    } else if (HasName(child, "version")) {
+    } else if (IsElementNamed(child, "version")) {
       Value(child);  // the utility's own version is not used
-    } else if (HasName(child, "takes_effect")) {
+    } else if (IsElementNamed(child, "takes_effect")) {
       state.takesEffect = Value(child);
-    } else if (HasName(child, "devices")) {
+    } else if (IsElementNamed(child, "devices")) {
       for (int d = 0; d < child.ChildCount(); ++d) {
         const XmlNode device = child.GetChild(d);
-        if (!HasName(device, "device"))
+        if (!IsElementNamed(device, "device"))
           continue;
         for (int c = 0; c < device.ChildCount(); ++c) {
           if (!TakeDeviceChild(device.GetChild(c), state))

@@ -12,11 +12,6 @@ std::string FirmwareImageFile;
 
 namespace {
 
-bool HasName(const XmlNode& node, const char* name) {
-  const char* own = node.GetName();
-  return own != nullptr && std::strcmp(own, name) == 0;
-}
-
 // As "%4s" lays a text out: blanks in front of a shorter one, a longer one whole.
 std::string RightAligned(const std::string& text) {
   return text.size() >= 4 ? text : std::string(4 - text.size(), ' ') + text;
@@ -50,6 +45,11 @@ void TakeAdapterKind(const XmlNode& kind, PackageEntry& working) {
 }
 
 }  // namespace
+
+bool IsElementNamed(const XmlNode& node, const char* name) {
+  const char* own = node.GetName();
+  return own != nullptr && std::strcmp(own, name) == 0;
+}
 
 std::string AttributeText(const XmlNode& node, const char* name) {
   const char* value = node.GetAttribute(name);
@@ -87,11 +87,11 @@ void LoadPackageDescriptor() {
   PackageEntry working;
   for (int group = 0; group < root.ChildCount(); ++group) {
     const XmlNode kinds = root.GetChild(group);
-    if (!HasName(kinds, "nic"))
+    if (!IsElementNamed(kinds, "nic"))
       continue;
     for (int index = 0; index < kinds.ChildCount(); ++index) {
       const XmlNode kind = kinds.GetChild(index);
-      if (HasName(kind, "nic"))
+      if (IsElementNamed(kind, "nic"))
         TakeAdapterKind(kind, working);
     }
   }

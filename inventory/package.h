@@ -27,6 +27,9 @@ extern std::map<std::string, PackageEntry> PackageTable;
 // Name of the firmware image file; empty until a descriptor names one.
 extern std::string FirmwareImageFile;
 
+// Element names in the descriptor and the discovery file match exactly.
+bool IsElementNamed(const XmlNode& node, const char* name);
+
 // Text of an attribute; an absent attribute reads as one blank, a present but
 // empty one as the empty text.
 std::string AttributeText(const XmlNode& node, const char* name);
