@@ -47,10 +47,20 @@ constexpr IdField kIdFields[] = {
     {"subdevid", "sub-device ID", &NicRecord::subDeviceId},
 };
 
+// An ID that cannot be read becomes 0 with a warning; the port then normally
+// fails the package lookup. Memory exhaustion is not a reading error and passes.
 void TakeId(const XmlNode& node, const IdField& id, NicRecord& record) {
+  bool readable = true;
   try {
     record.*id.field = ParseWholeInteger(node.GetAttribute("value"), 16);
-  } catch (const std::exception&) {
+  } catch (const std::invalid_argument&) {
+    readable = false;
+  } catch (const std::underflow_error&) {
+    readable = false;
+  } catch (const std::overflow_error&) {
+    readable = false;
+  }
+  if (!readable) {
     record.*id.field = 0;
     TheUserInterface().Write("Warning!!! - Invalid/Corrupted %s (XML tag: %s) value.\n", id.label,
                              id.tag);
