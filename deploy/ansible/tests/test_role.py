@@ -32,6 +32,14 @@ JUDGE_TASK = "Judge the run by its exit code and the lines it logged"
 VERDICT_TASK = "Zentavor's verdict"
 
 
+def ansible_environment(home):
+    """A quiet ansible that keeps everything it writes under home and reports in JSON."""
+    return dict(os.environ, HOME=str(home), LC_ALL="C.UTF-8", ANSIBLE_STDOUT_CALLBACK="json",
+                ANSIBLE_LOCAL_TEMP=str(home / "local"), ANSIBLE_REMOTE_TEMP=str(home / "remote"),
+                ANSIBLE_NOCOLOR="1", ANSIBLE_RETRY_FILES_ENABLED="0",
+                ANSIBLE_DEPRECATION_WARNINGS="0", ANSIBLE_PIPELINING="1")
+
+
 class Play:
     """What one ansible-playbook run reported."""
 
@@ -102,14 +110,9 @@ class Server:
         }
         extra = self.root / "variables.json"
         extra.write_text(json.dumps(settings))
-        home = self.root / "home"
-        env = dict(os.environ, HOME=str(home), LC_ALL="C.UTF-8", ANSIBLE_STDOUT_CALLBACK="json",
-                   ANSIBLE_LOCAL_TEMP=str(home / "local"), ANSIBLE_REMOTE_TEMP=str(home / "remote"),
-                   ANSIBLE_NOCOLOR="1", ANSIBLE_RETRY_FILES_ENABLED="0",
-                   ANSIBLE_DEPRECATION_WARNINGS="0", ANSIBLE_PIPELINING="1")
         completed = subprocess.run(
             ["ansible-playbook", "-i", str(INVENTORY), str(PLAYBOOK), "-e", f"@{extra}"],
-            env=env, stdin=subprocess.DEVNULL, capture_output=True, text=True, timeout=600)
+            env=ansible_environment(self.root / "home"), stdin=subprocess.DEVNULL, capture_output=True, text=True, timeout=600)
         return Play(completed)
 
     def installed(self):
@@ -128,6 +131,17 @@ def only_this_run(result):
     assert log.startswith(CHECKING), log
     assert log.count("Upgrade began") == 1, log
     return log
+
+
+def test_windows_hosts_get_drive_paths_by_default(tmp_path):
+    completed = subprocess.run(
+        ["ansible-playbook", "-i", str(INVENTORY), str(PLAYBOOK.with_name("windows_paths.yml"))],
+        env=ansible_environment(tmp_path), stdin=subprocess.DEVNULL, capture_output=True,
+        text=True, timeout=600)
+    assert completed.returncode == 0, completed.stdout + completed.stderr
+    task = json.loads(completed.stdout)["plays"][0]["tasks"][0]
+    assert task["hosts"]["localhost"]["msg"] == [
+        "C:\\zentavor", "C:\\zentavor\\zentavor.exe", "D:\\tavensystem\\log\\zentavor.log"]
 
 
 def test_outdated_port_is_recommended_then_updated_then_ok(tmp_path):
