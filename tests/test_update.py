@@ -1,0 +1,217 @@
+"""The update run end to end, against the simulated vendor utility: the default
+interactive run, the silent (-s) and assume-default (-y) runs with -e, -g and
+-f, the check-only run (-n), and the verdicts with their exit codes.
+
+Answers reach the program through standard input, so they do not show on the
+console; the console therefore holds exactly what the program wrote.
+"""
+
+import pytest
+
+from sim_state import (FOREIGN_IDS, IMAGE_NAME, PACKAGE_VERSION, SimState, flashed_locations,
+                       installed, port, read_calls, standard_server, write_image, write_package)
+
+RULE = "-" * 77
+NOTICE = "The Firmware upgrade will take several minutes. Please be patient.\n"
+SAME = "*** WARNING *** - Installed firmware is the same version as selected firmware\n"
+MORE_RECENT = "*** WARNING *** - Installed firmware is more recent than selected firmware\n"
+COMPLETE = "\nNIC firmware update complete.\n"
+WITH_ERRORS = "\nNIC firmware update completed with errors. \n"
+NOTHING_SELECTED = "\nNo firmware is selected for update.\n"
+CANCELLED = "\nFirmware upgrade cancelled by User \n"
+NO_INPUT = "Unknown input problem!\nQuit...\n"
+
+
+def serve(z, *ports, **state):
+    """The default package (rom 4.0.556 in p3p_rom.bin) and a server with the ports."""
+    write_package(z.cwd)
+    write_image(z.cwd)
+    SimState(ports=list(ports), **state).write(z.cwd)
+
+
+def after_banner(text):
+    assert text.startswith(RULE + "\n"), text
+    return text.split(RULE + "\n\n", 1)[1]
+
+
+def found(p):
+    return f"Found {p.product_id} MAC: {p.macaddress:<17} (v{p.firmware_id})\n"
+
+
+def question(p, default):
+    return (f"Update firmware on '{p.device_id}' ({p.location}) : \n"
+            f"From ROM {p.firmware_id} to {PACKAGE_VERSION}?  y/n/q/c ({default}):")
+
+
+def flash_command(p):
+    return f"netscli -flashsupport -i {p.location} -a {IMAGE_NAME}"
+
+
+def flashed(p):
+    return (f"Selecting {p.product_id} MAC: {p.macaddress:<12} \n"
+            f"MAC {p.macaddress} upgrade SUCCESS!\n")
+
+
+def test_every_port_is_asked_before_the_chosen_ones_are_flashed(z):
+    older, same, newer, _ = standard_server(z.cwd).ports
+    r = z.run(input="y\nn\nY\n")
+    assert r.rc == 2, r
+    assert after_banner(r.out) == (
+        found(older) + question(older, "y")
+        + found(same) + SAME + question(same, "n")
+        + found(newer) + MORE_RECENT + question(newer, "n")
+        + NOTICE + flashed(older) + flashed(newer) + COMPLETE)
+    # The log shows each question followed by the answer as typed.
+    assert question(older, "y") + "y\n" + found(same) in r.log
+    assert question(newer, "n") + "Y\n" + NOTICE in r.log
+    assert (f"Selecting {older.product_id} MAC: {older.macaddress:<12} \n"
+            f"{flash_command(older)}\n") in r.log
+    assert r.log.endswith("Exiting with code 2\n")
+    assert flashed_locations(z.cwd) == [older.location, newer.location]
+    assert installed(z.cwd)[older.location] == PACKAGE_VERSION
+    assert installed(z.cwd)[newer.location] == PACKAGE_VERSION
+
+
+def test_quit_at_the_first_of_two_ports_asks_no_more_and_flashes_nothing(z):
+    first, second = port("03:00.0", "4.0.555"), port("03:00.1", "4.0.555")
+    serve(z, first, second)
+    r = z.run(input="q\ny\n")
+    assert r.rc == 3, r
+    assert after_banner(r.out) == found(first) + question(first, "y") + CANCELLED
+    assert r.log.endswith(CANCELLED + _closing_lines(r.log, 3))
+    assert len(read_calls(z.cwd)) == 1  # discovery only
+    assert installed(z.cwd) == {first.location: "4.0.555", second.location: "4.0.555"}
+
+
+def _closing_lines(log, code):
+    """The stamp and exit-code lines that end every completed run's log."""
+    stamp = log[log.rindex("Upgrade completed: "):]
+    assert stamp.endswith(f"Exiting with code {code}\n"), stamp
+    return stamp
+
+
+def test_skip_at_the_first_port_still_asks_the_second(z):
+    first, second = port("03:00.0", "4.0.555"), port("03:00.1", "4.0.555")
+    serve(z, first, second)
+    r = z.run(input="c\ny\n")
+    assert r.rc == 2, r
+    assert after_banner(r.out) == (found(first) + question(first, "y") + found(second)
+                                   + question(second, "y") + NOTICE + flashed(second) + COMPLETE)
+    assert flashed_locations(z.cwd) == [second.location]
+
+
+def test_one_failed_flash_outweighs_a_successful_one(z):
+    failing = port("03:00.0", "4.0.555", flash_exit=7)
+    good = port("03:00.1", "4.0.555")
+    serve(z, failing, good)
+    r = z.run(input="y\ny\n")
+    assert r.rc == 0, r
+    assert after_banner(r.out).endswith(
+        NOTICE
+        + f"Selecting {failing.product_id} MAC: {failing.macaddress:<12} \n"
+        + "Command to upgrade firmware failed with internal error code 7\n"
+        + f"\tCommand: {flash_command(failing)}\n"
+        + flashed(good) + WITH_ERRORS)
+    assert r.out.count(NOTICE) == 1
+    assert installed(z.cwd) == {failing.location: "4.0.555", good.location: PACKAGE_VERSION}
+
+
+def test_port_marked_skip_is_asked_but_never_flashed(z):
+    kept = port("03:00.0", "4.0.555", action="skip")
+    # Discovery carries a datum a device leaves out over from the device before.
+    other = port("03:00.1", "4.0.555", action="update")
+    serve(z, kept, other)
+    r = z.run(input="y\ny\n")
+    assert r.rc == 2, r
+    assert after_banner(r.out) == (found(kept) + question(kept, "y") + found(other)
+                                   + question(other, "y") + NOTICE + flashed(other) + COMPLETE)
+    assert flashed_locations(z.cwd) == [other.location]
+
+    serve(z, kept)
+    r = z.run(input="y\n")
+    assert r.rc == 3, r
+    assert after_banner(r.out) == found(kept) + question(kept, "y") + NOTHING_SELECTED
+
+
+@pytest.mark.parametrize("typed, console_after_questions", [
+    ("n\nyess\n", ""),
+    ("", NO_INPUT),  # nothing to read: every question answers no
+])
+def test_answers_that_select_nothing(z, typed, console_after_questions):
+    first, second = port("03:00.0", "4.0.555"), port("03:00.1", "4.0.555")
+    serve(z, first, second)
+    r = z.run(input=typed)
+    assert r.rc == 3, r
+    assert after_banner(r.out) == (found(first) + question(first, "y") + console_after_questions
+                                   + found(second) + question(second, "y")
+                                   + console_after_questions + NOTHING_SELECTED)
+    assert flashed_locations(z.cwd) == []
+
+
+# Which ports of the standard server (older, same, newer than the package) a
+# run without questions flashes.
+@pytest.mark.parametrize("options, flashes", [
+    (["-s"], "older"),
+    (["-s", "-e"], "older same"),
+    (["-s", "-g"], "older newer"),
+    (["-s", "-e", "-g"], "older same newer"),
+    (["-s", "-f"], "older same newer"),
+    (["-y"], "older"),
+    (["-y", "-e"], "older same"),
+    (["-y", "-g"], "older newer"),
+    (["-y", "-f"], "older same newer"),
+    (["-y", "-rewrite", "-downgrade"], "older same newer"),
+])
+def test_default_answers_without_questions(z, options, flashes):
+    older, same, newer, _ = standard_server(z.cwd).ports
+    chosen = [p for name, p in (("older", older), ("same", same), ("newer", newer))
+              if name in flashes.split()]
+    r = z.run(*options)
+    assert r.rc == 2, r
+    assert flashed_locations(z.cwd) == [p.location for p in chosen]
+    for p in chosen:
+        assert installed(z.cwd)[p.location] == PACKAGE_VERSION
+    # Announcements and warnings are written, questions are not.
+    expected = (found(older) + found(same) + SAME + found(newer) + MORE_RECENT + NOTICE
+                + "".join(flashed(p) for p in chosen) + COMPLETE)
+    assert "y/n/q/c" not in r.log
+    if "-s" in options:
+        assert r.out == ""
+        commands_left_out = "".join(line for line in r.log.splitlines(keepends=True)
+                                    if not line.startswith("netscli "))
+        assert expected in commands_left_out
+    else:
+        assert after_banner(r.out) == expected
+
+
+@pytest.mark.parametrize("versions, code, verdict", [
+    (["4.0.555", "4.0.557"], 4, "\nNIC firmware update is recommended.\n"),
+    (["4.0.556", "4.0.556"], 5, "\nNIC firmware update is not recommended.\n"),
+    (["4.0.556", "4.0.557"], 6, "\nNIC firmware update is not recommended.\n"),
+])
+def test_check_only_recommends_and_changes_nothing(z, versions, code, verdict):
+    ports = [port(f"03:00.{i}", v) for i, v in enumerate(versions)]
+    serve(z, *ports)
+    r = z.run("-n", input="y\ny\n")
+    assert r.rc == code, r
+    assert after_banner(r.out) == "".join(found(p) for p in ports) + verdict
+    assert r.log.endswith(verdict + _closing_lines(r.log, code))
+    assert len(read_calls(z.cwd)) == 1
+    assert list(installed(z.cwd).values()) == versions
+
+
+@pytest.mark.parametrize("args", [[], ["-s"], ["-d", "report.xml"]])
+@pytest.mark.parametrize("server", ["foreign port only", "no utility"])
+def test_failed_discovery_ends_the_run_with_code_zero(z, args, server):
+    serve(z, port("05:00.0", "4.0.555", ids=FOREIGN_IDS))
+    if server == "no utility":
+        z.remove("netscli")
+    r = z.run(*args)
+    assert r.rc == 0, r
+    if "-s" in args:
+        assert r.out == ""
+    else:
+        assert after_banner(r.out) == ""
+    assert "Device discovery failed with error code " in r.log
+    assert r.log.endswith("Exiting with code 0\n")
+    assert not (z.cwd / "report.xml").exists()
