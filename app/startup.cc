@@ -13,6 +13,7 @@
 #include "app/vendor_module.h"
 #include "platform/console.h"
 #include "platform/file_system.h"
+#include "platform/instance_lock.h"
 #include "platform/own_version.h"
 #include "platform/process_list.h"
 #include "ui/user_interface.h"
@@ -23,6 +24,11 @@ constexpr int kConsoleWidth = 121;
 constexpr int kConsoleHeight = 65;
 
 constexpr const char kStartupFailed[] = "Error initializing FW upgrade software.\n";
+constexpr const char kRivalRunning[] =
+    "Error: Either another NetXen tool is already running, or your last session did not close "
+    "gracefully. Required to clear the settings!\n";
+// Beside the log; never the vendor's own lock file, which belongs to its tools.
+constexpr const char kInstanceLockName[] = "zentavor.lock";
 
 constexpr const char kBannerRule[] =
     "-----------------------------------------------------------------------------";
@@ -41,8 +47,8 @@ std::string Join(const std::string& directory, const char* name) {
 // Creates <drive>/tavensystem/log (failures ignored: it may exist already, and
 // a log that cannot be opened is reported by the user interface) and touches
 // the log file once in append mode, so that it exists without ever being
-// truncated.
-void PrepareLogFile() {
+// truncated. Returns the log directory.
+std::string PrepareLogFile() {
   const std::string base = Join(SystemDrive(), "tavensystem");
   const std::string directory = Join(base, "log");
   const std::string path = Join(directory, kLogFileName);
@@ -55,6 +61,33 @@ void PrepareLogFile() {
   MakeDirectory(directory.c_str());
   std::memcpy(LogPathBuffer, path.c_str(), path.size() + 1);
   std::ofstream touch(path, std::ios::app);
+  return directory;
+}
+
+// One run at a time: two runs flashing the same port together could leave a
+// half-written ROM. The lock is the operating system's, so it goes with its
+// process however that ends and no crashed run can leave it behind. It is taken
+// once the log can say why a run stops, and before the vendor's lock file is
+// looked at, so that a run kept out never clears the vendor lock of the run
+// that is flashing. A lock that cannot be made at all (a drive that cannot be
+// written) does not stop the run, as no other start-up check does in that case;
+// the log says so.
+bool TakeInstanceLock(UserInterface& ui, const std::string& logDirectory) {
+  static InstanceLock lock;  // held until the process ends
+  switch (lock.Acquire(logDirectory, kInstanceLockName)) {
+    case InstanceLockState::kHeld:
+      return true;
+    case InstanceLockState::kHeldElsewhere:
+      ui.Write("%s", kRivalRunning);
+      return false;
+    case InstanceLockState::kUnavailable:
+      break;
+  }
+  ui.Write(
+      "Warning: could not take the single-instance lock %s (error %lu); a run started "
+      "meanwhile would not be kept out.\n",
+      lock.where().c_str(), lock.error());
+  return true;
 }
 
 void ReportStartupFailure() {
@@ -77,10 +110,12 @@ const char* LogFilePath() {
 bool Startup() {
   try {
     SetConsoleTitleText(kTitle);
-    PrepareLogFile();
+    const std::string logDirectory = PrepareLogFile();
     // The one user interface of the process; it lives until the process ends.
     auto* ui = new UserInterface(LogPathBuffer, kConsoleWidth, kConsoleHeight);
     InstallUserInterface(ui);
+    if (!TakeInstanceLock(*ui, logDirectory))
+      return false;
     return InitializeModule(RunFlags, *ui);
   } catch (...) {
     ReportStartupFailure();
@@ -108,9 +143,7 @@ bool VerifyInstance() {
   }
   for (const std::string& name : names) {
     if (IsRivalProcessName(name)) {
-      ui.Write(
-          "Error: Either another NetXen tool is already running, or your last session did not "
-          "close gracefully. Required to clear the settings!\n");
+      ui.Write("%s", kRivalRunning);
       return false;
     }
   }
