@@ -3,8 +3,20 @@ interactive run, the silent (-s) and assume-default (-y) runs with -e, -g and
 -f, the check-only run (-n), and the verdicts with their exit codes.
 
 Answers reach the program through standard input, so they do not show on the
-console; the console therefore holds exactly what the program wrote.
+console; the console therefore holds exactly what the program wrote. One test
+holds a real session at a terminal instead, where the typed answers are echoed.
 """
+
+import fcntl
+import os
+import pty
+import re
+import select
+import struct
+import subprocess
+import termios
+import time
+import tty
 
 import pytest
 
@@ -215,3 +227,73 @@ def test_failed_discovery_ends_the_run_with_code_zero(z, args, server):
     assert "Device discovery failed with error code " in r.log
     assert r.log.endswith("Exiting with code 0\n")
     assert not (z.cwd / "report.xml").exists()
+
+
+def render(raw):
+    """The text a terminal shows for the bytes written to it. Wine's console
+    draws through escape sequences: a move one column on stands for a blank."""
+    text = raw.decode("utf-8", errors="replace")
+    text = re.sub(r"\x1b\[(\d*)C", lambda m: " " * int(m.group(1) or 1), text)
+    text = re.sub(r"\x1b\][^\x07]*\x07", "", text)  # window title
+    text = re.sub(r"\x1b\[[0-9;?]*[A-Za-z]", "", text)
+    return text.replace("\r", "")
+
+
+def run_at_terminal(z, answers, *args, timeout=60):
+    """Runs the program at a pseudo-terminal as wide as its console (121
+    columns) and types each answer, then Enter, once its question stands on the
+    screen. Returns the exit code and the screen's text."""
+    master, slave = pty.openpty()
+    fcntl.ioctl(slave, termios.TIOCSWINSZ, struct.pack("HHHH", 65, 121, 0, 0))
+    if z.windows:
+        # Wine's console reads the keys itself: Enter must reach it as a carriage
+        # return, not turned into a line feed by the terminal driver first.
+        tty.setraw(slave)
+    program = subprocess.Popen(z.command(z.program, *args), cwd=z.cwd, env=z.env, stdin=slave,
+                               stdout=slave, stderr=slave, start_new_session=True)
+    os.close(slave)
+    screen = b""
+
+    def read_until(done):
+        nonlocal screen
+        deadline = time.monotonic() + timeout
+        while not done(render(screen)):
+            ready, _, _ = select.select([master], [], [], max(0.0, deadline - time.monotonic()))
+            assert ready, f"no progress; the screen shows:\n{render(screen)}"
+            try:
+                chunk = os.read(master, 4096)
+            except OSError:  # every holder of the terminal has gone
+                chunk = b""
+            if not chunk:
+                return
+            screen += chunk
+
+    try:
+        for asked, answer in enumerate(answers, 1):
+            read_until(lambda text: text.count("y/n/q/c (") == asked
+                       and text.rstrip().endswith("):"))
+            os.write(master, answer.encode() + b"\r")
+        read_until(lambda text: False)
+        return program.wait(timeout=timeout), render(screen)
+    finally:
+        os.close(master)
+        if program.poll() is None:
+            program.kill()
+            program.wait()
+
+
+def test_interactive_session_at_a_terminal(z):
+    older, same, newer, _ = standard_server(z.cwd).ports
+    # Yes, Enter for the default (no), and c to skip.
+    code, screen = run_at_terminal(z, ["y", "", "c"])
+    assert code == 2, screen
+    assert after_banner(screen) == (
+        found(older) + question(older, "y") + "y\n"
+        + found(same) + SAME + question(same, "n") + "\n"
+        + found(newer) + MORE_RECENT + question(newer, "n") + "c\n"
+        + NOTICE + flashed(older) + COMPLETE)
+    log = z.log()
+    assert question(older, "y") + "y\n" in log
+    assert question(same, "n") + "\n" + found(newer) in log
+    assert flashed_locations(z.cwd) == [older.location]
+    assert installed(z.cwd)[older.location] == PACKAGE_VERSION
