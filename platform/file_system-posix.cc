@@ -10,7 +10,13 @@ char PathSeparator() {
   return '/';
 }
 
+// A path the user names (a report file, say) may be a device node such as
+// /dev/null, and a run as root must never delete one: only a regular file, or a
+// link (the link itself, never its target), is removed.
 bool RemoveFile(const char* path) {
+  struct stat status;
+  if (lstat(path, &status) != 0 || !(S_ISREG(status.st_mode) || S_ISLNK(status.st_mode)))
+    return false;
   return unlink(path) == 0;
 }
 

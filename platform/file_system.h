@@ -12,6 +12,7 @@ char PathSeparator();
 bool FileExists(const char* path);
 
 // Deletes a file; false when it could not be deleted (for example, it is not there).
+// Only regular files and links are deleted, never a directory or a device.
 bool RemoveFile(const char* path);
 
 // Creates one directory; false when it could not be created (it may exist already).

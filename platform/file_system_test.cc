@@ -11,6 +11,9 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -69,6 +72,25 @@ class ScopedVariable {
   std::string old_;
   bool had_ = false;
 };
+
+TEST(FileSystemPosixTest, RemoveFileNeverDeletesWhatIsNotAFile) {
+  TempDir dir;
+  // A named pipe stands for every special file (a device node such as /dev/null
+  // needs root to make): named as a report path, it must survive the run.
+  const std::string pipe = dir.File("report.xml");
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  EXPECT_FALSE(RemoveFile(pipe.c_str()));
+  EXPECT_TRUE(FileExists(pipe.c_str()));
+
+  // A link goes, its target stays.
+  const std::string target = dir.File("target");
+  const std::string link = dir.File("link");
+  WriteBinaryFile(target, "keep");
+  ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
+  EXPECT_TRUE(RemoveFile(link.c_str()));
+  EXPECT_FALSE(std::filesystem::is_symlink(link));
+  EXPECT_TRUE(FileExists(target.c_str()));
+}
 
 TEST(FileSystemPosixTest, SystemDriveComesFromTheEnvironment) {
   {
