@@ -1,5 +1,7 @@
 #include "xml/xml_writer.h"
 
+#include <sys/stat.h>
+
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -200,11 +202,20 @@ bool WriteElement(Sink& out, const XmlNodeRecord* r, int level, int depth) {
   return true;
 }
 
+// Whether the path just opened is a regular file, which the writer created or
+// replaced and may therefore remove again. A device named as the path (such as
+// /dev/full) is written to but never deleted, whoever runs the program.
+bool IsRegularFile(const char* path) {
+  struct stat status;
+  return stat(path, &status) == 0 && S_ISREG(status.st_mode);
+}
+
 // Removes a file that could not be written completely, so that its existence
 // keeps meaning that it was written.
-XmlError FailWrite(std::FILE* file, const char* path) {
+XmlError FailWrite(std::FILE* file, const char* path, bool removable) {
   std::fclose(file);
-  std::remove(path);
+  if (removable)
+    std::remove(path);
   return XmlError::CannotWriteIntoFile;
 }
 
@@ -263,21 +274,22 @@ XmlError XmlNode::WriteToFile(const char* path, const char* encodingName, bool f
   std::FILE* file = path == nullptr ? nullptr : std::fopen(path, "wb");
   if (file == nullptr)
     return XmlError::CannotOpenForWriting;
+  const bool removable = IsRegularFile(path);
   const bool header =
       !(record_->isDeclaration || (record_->name == nullptr && record_->childCount > 0 &&
                                    record_->children[0]->isDeclaration));
   if (std::fwrite(kXmlUtf8Mark, 1, sizeof(kXmlUtf8Mark), file) != sizeof(kXmlUtf8Mark)) {
-    return FailWrite(file, path);
+    return FailWrite(file, path, removable);
   }
   if (header && std::fprintf(file, kXmlHeaderTemplate, kXmlEncodingName) < 0) {
-    return FailWrite(file, path);
+    return FailWrite(file, path, removable);
   }
   int length = 0;
   char* text = nullptr;
   try {
     text = CreateString(formatted, &length);
   } catch (...) {
-    FailWrite(file, path);
+    FailWrite(file, path, removable);
     throw;
   }
   const bool written = text != nullptr && length > 0 &&
@@ -285,9 +297,10 @@ XmlError XmlNode::WriteToFile(const char* path, const char* encodingName, bool f
                            static_cast<std::size_t>(length);
   std::free(text);
   if (!written)
-    return FailWrite(file, path);
+    return FailWrite(file, path, removable);
   if (std::fclose(file) != 0) {
-    std::remove(path);
+    if (removable)
+      std::remove(path);
     return XmlError::CannotWriteIntoFile;
   }
   return XmlError::NoError;

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <random>
 #include <string>
+#include <system_error>
 
 #include "xml/xml_node.h"
 #include "xml/xml_test_support.h"
@@ -154,6 +156,19 @@ TEST_F(XmlWriteToFile, FailuresReportTheirCodeAndLeaveNoFile) {
   const XmlNode nothing = XmlNode::ParseString("", nullptr, nullptr);
   EXPECT_EQ(nothing.WriteToFile(path_.c_str(), nullptr, true), XmlError::CannotWriteIntoFile);
   EXPECT_FALSE(FileExists(path_));
+}
+
+TEST_F(XmlWriteToFile, ADeviceThatRefusesTheWriteIsNeverRemoved) {
+  if (!FileExists("/dev/full"))
+    GTEST_SKIP() << "no device that is always full here";
+  // Reached through a link, so that a writer that removed what it could not
+  // write would only take the link, never the device itself.
+  const std::string link = dir_.Path("full.xml");
+  std::error_code error;
+  std::filesystem::create_symlink("/dev/full", link, error);
+  ASSERT_FALSE(error) << error.message();
+  EXPECT_EQ(Report().WriteToFile(link.c_str(), nullptr, true), XmlError::CannotWriteIntoFile);
+  EXPECT_TRUE(FileExists(link));
 }
 
 // Random trees of the shape that the writer and the parser agree on: names
