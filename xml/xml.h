@@ -56,12 +56,20 @@ class XmlNode {
   ~XmlNode();
 
   // Parsing. firstTag may be null or empty (no first-tag rule); result may be null.
+  // A file may be UTF-8 (with or without EF BB BF) or UTF-16: little-endian with FF
+  // FE or recognised without a mark, big-endian with FE FF. UTF-16 that does not
+  // convert (an unpaired surrogate) gives WideMultiByteConversion. Elements nested
+  // deeper than 1000 levels give NestingTooDeep.
   static XmlNode ParseFile(const char* path, const char* firstTag, XmlResult* result);
   static XmlNode ParseString(const char* text, const char* firstTag, XmlResult* result);
 
-  // Editing.
+  // Editing. Running out of memory throws std::bad_alloc and leaves every tree as
+  // it was before the call.
   static XmlNode CreateRoot(const char* name, bool isDeclaration);
   XmlAttribute AddAttribute(const char* name, const char* value);
+  // Attaches child (moving it from its parent, if any) before the child element
+  // now at `position`; a negative position or one past the end appends. A node is
+  // never attached below itself: that call changes nothing.
   XmlNode AddChild(const XmlNode& child, int position = -1);
 
   // Queries; every one of them accepts the empty node.
@@ -72,7 +80,9 @@ class XmlNode {
   const char* GetAttribute(const char* name, int* position = nullptr) const;
   XmlNode GetChildByName(const char* name, int* position = nullptr) const;
 
-  // Writing. CreateString returns a heap text that the caller frees with free().
+  // Writing. CreateString returns a heap text that the caller frees with free();
+  // none for the empty node and for a tree nested deeper than the parser accepts.
+  // WriteToFile removes a file it could not write completely.
   char* CreateString(bool formatted, int* length = nullptr) const;
   XmlError WriteToFile(const char* path, const char* encodingName, bool formatted) const;
 

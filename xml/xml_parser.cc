@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "xml/wide_text.h"
 
@@ -601,10 +602,13 @@ bool ElementParser::ReadAttributeValue(const XmlNode& node, const XmlTokenInfo& 
     ++value;
     length -= 2;
   }
+  // The name is copied first: should memory run out while the value is decoded,
+  // the copy is not lost.
+  std::unique_ptr<char, decltype(&std::free)> name(XmlCopyText(pending, pendingLength), &std::free);
   char* decoded = XmlUnescape(value, length, s_);
   if (decoded == nullptr)
     return false;
-  AddAttributeTaken(node, XmlCopyText(pending, pendingLength), decoded, kXmlParserGrowth);
+  AddAttributeTaken(node, name.release(), decoded, kXmlParserGrowth);
   return true;
 }
 
