@@ -91,12 +91,16 @@ TEST(XmlHandles, AChildOutlivesItsReleasedRoot) {
 
 TEST(XmlHandles, ReleasingAVeryDeepTreeNeedsNoRecursion) {
   XmlNode root = Element("r");
-  XmlNode node = root;
-  for (int i = 0; i < 200000; ++i)
-    node = AddChildElement(node, XmlCopyText("e"), false, kXmlExactGrowth);
-  node = XmlNode();
+  XmlNode leaf = root;
+  for (int i = 0; i < 200000; ++i) {
+    leaf = AddChildElement(leaf, XmlCopyText("e"), false, kXmlExactGrowth);
+  }
+  EXPECT_FALSE(XmlParentOf(leaf).IsEmpty());
   root = XmlNode();  // would overflow the stack if release recursed
-  SUCCEED();
+  // Every record above the leaf is gone: the last one to go cut the leaf loose.
+  EXPECT_TRUE(XmlParentOf(leaf).IsEmpty());
+  EXPECT_EQ(XmlReferenceCount(leaf), 1);
+  EXPECT_STREQ(leaf.GetName(), "e");
 }
 
 TEST(XmlEdits, CreatedRootWithAttributeBecomesTheLastChild) {
