@@ -78,6 +78,28 @@ def pytest_sessionfinish(session, exitstatus):
         shutil.rmtree(_wine_state["prefix"], ignore_errors=True)
 
 
+# What a sanitizer prints when it finds something (ASan, LSan, UBSan). The
+# sanitizer stage also sends the reports of every process, the utility started
+# by the program among them, to files in ZENTAVOR_SANITIZER_LOGS.
+SANITIZER_MARKS = (b"ERROR: AddressSanitizer", b"ERROR: LeakSanitizer", b"runtime error:")
+
+
+def _sanitizer_logs():
+    directory = os.environ.get("ZENTAVOR_SANITIZER_LOGS")
+    return set(Path(directory).iterdir()) if directory else set()
+
+
+def _fail_on_sanitizer_reports(stderr, logs_before):
+    """Fails the test whose run printed a sanitizer report, or whose run left one
+    in the sanitizer log directory."""
+    reports = [stderr.decode(errors="replace")] if any(
+        mark in stderr for mark in SANITIZER_MARKS) else []
+    reports += [path.read_text(errors="replace") for path in
+                sorted(_sanitizer_logs() - logs_before)]
+    if reports:
+        pytest.fail("sanitizer report:\n" + "\n".join(reports), pytrace=False)
+
+
 def _normalise(data):
     return data.decode("utf-8", errors="surrogateescape").replace("\r\n", "\n")
 
@@ -161,10 +183,12 @@ class Zentavor:
         """Runs the program with args in the working directory; input is fed to
         standard input (empty by default)."""
         before = self.log_bytes()
+        logs_before = _sanitizer_logs()
         completed = subprocess.run(
             self.command(program or self.program, *args), cwd=self.cwd, env=self.env,
             input=(input.encode() if isinstance(input, str) else (input or b"")),
             capture_output=True, timeout=timeout)
+        _fail_on_sanitizer_reports(completed.stderr, logs_before)
         return Result(completed, before, self.log_bytes())
 
     def start(self, *args, program=None, **kwargs):
