@@ -165,6 +165,16 @@ def test_version_report_never_passes_off_a_file_from_an_earlier_run(z):
     assert not (z.cwd / "versions.xml").exists()
 
 
+def test_version_report_never_passes_off_what_it_cannot_remove(z):
+    serve(z, port("03:00.0", "4.0.555"))
+    (z.cwd / "versions.xml").mkdir()
+    r = z.run("-v", "versions.xml", "-ql")
+    assert r.rc == 1, r
+    assert after_banner(r.out) == (
+        "Failed to create file versions.xml with only firmware version details!\n")
+    assert "Error: Could not remove the file versions.xml left by an earlier run.\n" in r.log
+
+
 def test_version_report_alone_has_no_file_to_report(z):
     serve(z, port("03:00.0", "4.0.555"))
     r = z.run("-ql")

@@ -7,7 +7,6 @@
 
 #include "app/run_flags.h"
 #include "inventory/nic_record.h"
-#include "inventory/package.h"
 #include "inventory/test_support.h"
 
 namespace {
@@ -16,8 +15,6 @@ constexpr const char kSame[] =
     "*** WARNING *** - Installed firmware is the same version as selected firmware\n";
 constexpr const char kMoreRecent[] =
     "*** WARNING *** - Installed firmware is more recent than selected firmware\n";
-constexpr const char kNotice[] =
-    "The Firmware upgrade will take several minutes. Please be patient.\n";
 
 // Ports placed straight into the inventory (as discovery would leave them),
 // answers read from a file, console output kept out of the test report.
@@ -105,39 +102,6 @@ TEST_F(FirmwareTest, DecisionTable) {
   }
 }
 
-TEST_F(FirmwareTest, SilentForceAnswersYesEvenWhereTheDefaultIsNo) {
-  AddPort("eth0", "03", "4.0.557");
-  RunFlags = RUN_FORCE;
-  log_.ui().Configure(true, false, false);
-  EXPECT_EQ(firmware_.Confirm(), ANSWER_YES);
-  // -y does not force: the default stands.
-  RunFlags = RUN_FORCE;
-  log_.ui().Configure(false, false, true);
-  EXPECT_EQ(firmware_.Confirm(), ANSWER_YES);
-  RunFlags = 0;
-  EXPECT_EQ(firmware_.Confirm(), ANSWER_NO);
-}
-
-TEST_F(FirmwareTest, CheckOnlyCollectsTheVerdictBitsWithoutAskingOrWarning) {
-  AddPort("eth0", "03", "4.0.556");
-  AddPort("eth1", "04", "4.0.557");
-  AddPort("eth2", "05", "4.0.555");
-  RunFlags = RUN_CHECK_ONLY | RUN_FORCE;
-  Type("y\ny\ny\n");
-  for (std::uint32_t i = 0; i < 3; ++i) {
-    CurrentNicIndex = i;
-    firmware_.Select();
-  }
-  EXPECT_EQ(RunFlags, RUN_CHECK_ONLY | RUN_FORCE | RUN_SAME_VERSION | RUN_OLDER_AVAILABLE |
-                          RUN_UPDATE_AVAILABLE);
-  EXPECT_EQ(LogText(),
-            "Found QLE3242 MAC: 00:0E:1E:03:00:00 (v4.0.556)\n"
-            "Found QLE3242 MAC: 00:0E:1E:04:00:00 (v4.0.557)\n"
-            "Found QLE3242 MAC: 00:0E:1E:05:00:00 (v4.0.555)\n");
-  for (std::uint32_t i = 0; i < 3; ++i)
-    EXPECT_EQ(NicList.At(i).flags, 0u);
-}
-
 TEST_F(FirmwareTest, UnfilledInstalledVersionIsOlderThanAnyRealImage) {
   NicRecord& nic = AddPort("eth0", "03", "");
   log_.ui().Configure(false, false, true);
@@ -187,41 +151,6 @@ TEST_F(FirmwareTest, SelectAnnouncesWithPaddedMacAndLeavesUnsupportedPortsAlone)
   firmware_.Select();
   EXPECT_EQ(LogText(), before);
   EXPECT_EQ(nic.flags, NIC_SELECTED);
-}
-
-// Flashing goes through the simulated vendor utility beside the test program.
-TEST_F(FirmwareTest, UpdateFlashesSelectedPortsAndRecordsEachOutcome) {
-  WriteFile("p3p.bin", "image");
-  WriteFile("netscli_state.xml",
-            SimulatorState(SimulatorPort("eth0", "8020", "03", "4.0.555") +
-                           "<port busnumber=\"04\" devicenumber=\"00\" funcnumber=\"0\" "
-                           "flash_exit=\"9\"/>\n" +
-                           SimulatorPort("eth2", "8020", "05", "4.0.555") +
-                           SimulatorPort("eth3", "8020", "06", "4.0.555")));
-  FirmwareImageFile = "p3p.bin";
-  AddPort("eth0", "03", "4.0.555").flags |= NIC_SELECTED;
-  AddPort("eth1", "04", "4.0.555").flags |= NIC_SELECTED;
-  AddPort("eth2", "05", "4.0.555");  // not selected
-  NicRecord& skipped = AddPort("eth3", "06", "4.0.555");
-  skipped.flags |= NIC_SELECTED;
-  skipped.action = "skip";
-
-  for (std::uint32_t i = 0; i < 4; ++i) {
-    CurrentNicIndex = i;
-    firmware_.Update();
-  }
-  EXPECT_EQ(RunFlags, RUN_UPDATED | RUN_UPDATE_FAILED);
-  EXPECT_EQ(LogText(), std::string(kNotice) +
-                           "Selecting QLE3242 MAC: 00:0E:1E:03:00:00 \n"
-                           "netscli -flashsupport -i 03:00.0 -a p3p.bin\n"
-                           "MAC 00:0E:1E:03:00:00 upgrade SUCCESS!\n"
-                           "Selecting QLE3242 MAC: 00:0E:1E:04:00:00 \n"
-                           "netscli -flashsupport -i 04:00.0 -a p3p.bin\n"
-                           "Command to upgrade firmware failed with internal error code 9\n"
-                           "\tCommand: netscli -flashsupport -i 04:00.0 -a p3p.bin\n");
-  EXPECT_EQ(SimulatorCalls().size(), 2u);
-  // The port's own flags are the selection's business, not the flash's.
-  EXPECT_EQ(NicList.At(0).flags, NIC_SUPPORTED | NIC_SELECTED);
 }
 
 }  // namespace
