@@ -131,7 +131,6 @@ void QLogicFirmware::Update() {
   if (RunCommand(command, &exitCode) && exitCode == 0) {
     RunFlags |= RUN_UPDATED;
     ui.PrintAndWrite("MAC %s upgrade SUCCESS!\n", nic.macAddress.c_str());
-    // A short breath between flashes, for the adapter's sake.
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   } else {
     RunFlags |= RUN_UPDATE_FAILED;
