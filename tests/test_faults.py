@@ -1,0 +1,288 @@
+"""Faults of the world around the program: the vendor utility gone, killed, or
+ending with each code its callers tell apart, or leaving no file or half a file;
+a log that cannot be written; a version-only file that cannot be written; a
+vendor lock that cannot be cleared. Whatever fails is reported as failing, and
+nothing that did not happen is reported as done."""
+
+import os
+import shutil
+import signal
+import subprocess
+import time
+from pathlib import Path
+
+import pytest
+
+from sim_state import (IMAGE_NAME, PACKAGE_VERSION, SimState, flashed_locations, installed,
+                       port, read_calls, write_image, write_package)
+
+FLASH = ["-flashsupport", "-i", "03:00.0", "-a", IMAGE_NAME]
+REPLAY = ["-flashsupport", "-u", IMAGE_NAME, "report.xml", "tempNicList.xml", "-p3"]
+WITH_ERRORS = "\nNIC firmware update completed with errors. \n"
+NO_ADAPTERS = "No supported network adapters for firmware upgrade.\n"
+
+
+def outdated_server(z, **state):
+    write_package(z.cwd)
+    write_image(z.cwd)
+    SimState(ports=[port("03:00.0", "4.0.555")], **state).write(z.cwd)
+
+
+def flash_failed(code):
+    return (f"Command to upgrade firmware failed with internal error code {code}\n"
+            f"\tCommand: netscli -flashsupport -i 03:00.0 -a {IMAGE_NAME}\n")
+
+
+def assert_unchanged(z):
+    assert installed(z.cwd) == {"03:00.0": "4.0.555"}
+
+
+# The utility killed by a signal while it works.
+
+def utility_processes(z):
+    """The utility started in this test's working directory (its only one)."""
+    found = []
+    for entry in Path("/proc").iterdir():
+        try:
+            if (entry.name.isdigit() and os.readlink(entry / "cwd") == str(z.cwd)
+                    and b"-flashsupport" in (entry / "cmdline").read_bytes()):
+                found.append(int(entry.name))
+        except OSError:
+            pass
+    return found
+
+
+def kill_utility_when(z, run, called, number):
+    deadline = time.monotonic() + 60
+    while time.monotonic() < deadline:
+        assert run.poll() is None, "the run ended before the utility could be killed"
+        victims = utility_processes(z) if called in read_calls(z.cwd) else []
+        if victims:
+            for pid in victims:
+                os.kill(pid, number)
+            return
+        time.sleep(0.05)
+    pytest.fail("the utility never started")
+
+
+@pytest.mark.parametrize("number", [signal.SIGKILL, signal.SIGTERM])
+def test_utility_killed_while_flashing(z, number):
+    if z.windows:
+        pytest.skip("Wine hands a Windows parent exit code 0 for a child that a POSIX "
+                    "signal ended, so only the POSIX build can see the kill")
+    outdated_server(z, flash={"delay_ms": "30000"})
+    run = z.start("-s", stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    kill_utility_when(z, run, FLASH, number)
+    run.communicate(timeout=60)
+    assert run.returncode == 0
+    log = z.log()
+    assert flash_failed(128 + number) + WITH_ERRORS in log
+    assert "upgrade SUCCESS" not in log
+    assert_unchanged(z)
+
+
+def test_utility_killed_while_replaying(z):
+    if z.windows:
+        pytest.skip("Wine hands a Windows parent exit code 0 for a child that a POSIX "
+                    "signal ended, so only the POSIX build can see the kill")
+    outdated_server(z, flash={"delay_ms": "30000"})
+    assert z.run("-d", "report.xml").rc == 1
+    run = z.start("-u", "report.xml", stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    kill_utility_when(z, run, REPLAY, signal.SIGKILL)
+    out, _ = run.communicate(timeout=60)
+    assert run.returncode == 0
+    assert out.decode().replace("\r\n", "\n").endswith(
+        "Error: Failed to process discovery file report.xml.\n")
+    assert "NIC firmware update complete." not in z.log()
+    assert_unchanged(z)
+
+
+def test_utility_gone_between_discovery_and_flash(z):
+    outdated_server(z)
+    run = subprocess.Popen(z.command(z.program), cwd=z.cwd, env=z.env, stdin=subprocess.PIPE,
+                           stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    deadline = time.monotonic() + 60
+    while "y/n/q/c (y):" not in z.log():
+        assert run.poll() is None and time.monotonic() < deadline, "no question asked"
+        time.sleep(0.05)
+    z.remove("netscli")
+    out, _ = run.communicate(b"y\n", timeout=60)
+    assert run.returncode == 0
+    # Could not be started: the same number as a utility that exits with 98.
+    assert flash_failed(98) + WITH_ERRORS in out.decode().replace("\r\n", "\n")
+    assert_unchanged(z)
+
+
+# Every exit code the callers tell apart, for each command the utility runs: 0
+# is success everywhere, 5 only for the replay (a report already applied, which
+# is not an update), 98 is what a utility that cannot start also gives.
+
+def discovery_failed(code):
+    return f"Device discovery failed with error code {code}\n"
+
+
+CODES = {
+    # form: (state, arguments, {code: (exit code, message, where)})
+    "discovery": ("discovery", ["-s"], {
+        5: (0, discovery_failed(5), "log"),
+        7: (0, discovery_failed(7), "log"),
+        98: (0, discovery_failed(98), "log"),
+    }),
+    "flash": ("flash", ["-s"], {
+        5: (0, flash_failed(5) + WITH_ERRORS, "log"),
+        7: (0, flash_failed(7) + WITH_ERRORS, "log"),
+        98: (0, flash_failed(98) + WITH_ERRORS, "log"),
+    }),
+    "report": ("report", ["-d", "report.xml"], {
+        5: (0, "\nFailed to generate NIC discovery report to report.xml.\n", "console"),
+        98: (0, "\nFailed to generate NIC discovery report to report.xml.\n", "console"),
+    }),
+    "replay": ("replay", ["-u", "report.xml"], {
+        5: (3, "\nNo firmware is selected for update.\n", "console"),
+        98: (0, "Error: Failed to process discovery file report.xml.\n", "console"),
+        7: (0, "Error: Failed to process discovery file report.xml.\n", "console"),
+    }),
+}
+
+
+@pytest.mark.parametrize("form, code", [(form, code) for form, (_, _, codes) in CODES.items()
+                                        for code in codes])
+def test_exit_codes_of_the_utility(z, form, code):
+    element, args, codes = CODES[form]
+    rc, message, where = codes[code]
+    outdated_server(z, **{element: {"exit": str(code)}})
+    if form == "replay":
+        z.write("report.xml", "<netscli_report/>")
+    r = z.run(*args)
+    assert r.rc == rc, r
+    assert message in (r.out if where == "console" else r.log), r
+    assert "upgrade SUCCESS" not in r.log
+    assert "NIC firmware update complete." not in r.log
+    assert "Successfully generated" not in r.log
+    assert not (z.cwd / "tempNicList.xml").exists()
+    assert_unchanged(z)
+
+
+# Discovery that exits 0 without its file, or with half of it, in every mode
+# that discovers: nothing is flashed and no mode reports success.
+
+@pytest.mark.parametrize("output", ["none", "corrupt"])
+@pytest.mark.parametrize("args, rc", [
+    (["-s"], 0),
+    (["-n"], 0),
+    (["-d", "report.xml"], 0),
+    (["-v", "versions.xml", "-ql"], 4),
+    (["-c"], 2),
+])
+def test_discovery_without_a_sound_file(z, output, args, rc):
+    outdated_server(z, discovery={"output": output})
+    r = z.run(*args)
+    assert r.rc == rc, r
+    assert discovery_failed(0) in r.log
+    assert ("Could not generate discovery file.\n" in r.log) == (output == "none")
+    assert len(read_calls(z.cwd)) == 1
+    for name in ("tempNicList.xml", "report.xml", "versions.xml"):
+        assert not (z.cwd / name).exists(), name
+    if "-ql" in args:
+        assert r.out.endswith(NO_ADAPTERS)
+    assert_unchanged(z)
+
+
+# A log that cannot be written: the run goes on and reports as it always does;
+# the failure to open the log shows on standard error in debug mode.
+
+def clean_up(path):
+    if path.is_dir():
+        shutil.rmtree(path)
+    elif path.exists():
+        path.unlink()
+
+
+def make_unusable(z, what):
+    """Puts something in the way of the log (a directory where the log file
+    goes, or a file where its directory goes); returns what to clean up."""
+    if what == "log file":
+        z.log_path.mkdir(parents=True)
+        return z.log_path
+    # The Windows build's log directory is shared by the session and holds only
+    # the log, which every test starts without.
+    clean_up(z.log_path.parent)
+    z.log_path.parent.parent.mkdir(parents=True, exist_ok=True)
+    z.log_path.parent.write_text("not a directory")
+    return z.log_path.parent
+
+
+def run_without_log(z, *args):
+    """Runs the program where the harness cannot read the log either."""
+    completed = subprocess.run(z.command(z.program, *args), cwd=z.cwd, env=z.env,
+                               stdin=subprocess.DEVNULL, capture_output=True, timeout=120)
+    out = completed.stdout.decode().replace("\r\n", "\n")
+    return completed.returncode, out, completed.stderr.decode(errors="replace")
+
+
+@pytest.mark.parametrize("what", ["log file", "log directory"])
+def test_run_goes_on_without_a_log(z, what):
+    outdated_server(z)
+    blocker = make_unusable(z, what)
+    try:
+        rc, out, err = run_without_log(z, "-n", "-debug")
+        assert rc == 4
+        assert out.endswith("\nNIC firmware update is recommended.\n")
+        assert "UserInterface::Write(): fopen() " in err
+        assert "zentavor.log failed " in err
+        rc, out, err = run_without_log(z, "-s")
+        assert rc == 2
+        assert out == "" and "UserInterface::Write()" not in err
+        assert flashed_locations(z.cwd) == ["03:00.0"]
+        assert installed(z.cwd) == {"03:00.0": PACKAGE_VERSION}
+    finally:
+        clean_up(blocker)
+
+
+# The version-only file that cannot be written: no file, and the failure said.
+
+def native(z, path):
+    return "Z:" + str(path).replace("/", "\\") if z.windows else str(path)
+
+
+@pytest.mark.parametrize("where", ["missing directory", "directory in the way", "device"])
+def test_version_only_file_that_cannot_be_written(z, where):
+    outdated_server(z)
+    if where == "missing directory":
+        target = z.cwd / "missing" / "versions.xml"
+    elif where == "directory in the way":
+        target = z.cwd / "versions.xml"
+        (target / "inside").mkdir(parents=True)
+    else:
+        if os.geteuid() != 0:
+            pytest.skip("making a device node needs root")
+        # A node of the always-full device of our own: written to, never deleted.
+        target = z.cwd / "full"
+        os.mknod(target, 0o666 | 0o020000, os.makedev(1, 7))
+    before = target.lstat() if target.exists() else None
+    r = z.run("-v", native(z, target), "-ql")
+    assert r.rc == 1, r
+    assert r.out.endswith(f"Failed to create file {native(z, target)} with only firmware "
+                          "version details!\n")
+    if before is None:
+        assert not target.exists()
+    else:
+        # Whatever stood there is still there, untouched in kind.
+        after = target.lstat()
+        assert (after.st_mode, after.st_rdev) == (before.st_mode, before.st_rdev)
+
+
+def test_vendor_lock_that_cannot_be_cleared_stops_the_run(z):
+    outdated_server(z)
+    # A directory with something in it: present, but no file to delete.
+    (z.lock_path / "inside").mkdir(parents=True)
+    try:
+        r = z.run("-s")
+        assert r.rc == 0, r
+        assert r.out == ""
+        assert r.log == ("Checking for any other instance of NetXen tool!\n"
+                         "Error: last session did not close gracefully.  Unable to clear lock.\n")
+        assert read_calls(z.cwd) == []
+        assert z.lock_path.is_dir()
+    finally:
+        shutil.rmtree(z.lock_path)
