@@ -338,3 +338,17 @@ def test_image_name_with_blanks_and_quotes_reaches_the_utility_as_one_argument(z
         assert installed(z.cwd) == {"03:00.0": "4.0.555"}
     else:
         assert_flashed(z, r)
+
+
+def test_location_with_blanks_and_quotes_cannot_smuggle_arguments(z):
+    # The discovery file's bus number is the utility's own text, but it must
+    # still arrive as the one location argument, never as options of its own.
+    write_package(z.cwd)
+    write_image(z.cwd)
+    p = port("03:00.0", "4.0.555")
+    p.busnumber = '03 -a "other.bin" -i'
+    SimState(ports=[p]).write(z.cwd)
+    r = z.run("-s")
+    assert read_calls(z.cwd)[1] == ["-flashsupport", "-i", p.location, "-a", IMAGE_NAME]
+    assert r.rc == 2, r
+    assert installed(z.cwd) == {p.location: PACKAGE_VERSION}
