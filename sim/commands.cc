@@ -199,6 +199,8 @@ int WriteReport(const SimCommand& command, const SimState& state) {
   const Attributes* image = nullptr;
   if (int failed = FindUsableImage(state, command.image, &image))
     return failed;
+  if (Value(state.report, "output", "normal") == "none")
+    return 0;
   if (!WriteXmlAtomically(command.file, ReportDocument(state, command.image, *image))) {
     Complain("cannot write " + command.file);
     return kExitCannotWrite;

@@ -260,6 +260,10 @@ TEST_F(SimServer, ReplayGoesOnAfterAFailingPortAndReportsTheFirstFailure) {
   std::filesystem::remove(report);
   EXPECT_EQ(Play(CommandForm::DiscoveryReport, report), 9);
   EXPECT_FALSE(std::filesystem::exists(report));
+
+  Script(&SimState::report, {{"output", "none"}});
+  EXPECT_EQ(Play(CommandForm::DiscoveryReport, report), 0);
+  EXPECT_FALSE(std::filesystem::exists(report));
 }
 
 }  // namespace

@@ -21,6 +21,7 @@ constexpr const char kTemporarySuffix[] = ".netscli-tmp";
 // library finds attributes by name only, so these lists are also what is read.
 constexpr const char* kDiscoveryAttributes[] = {"exit", "output",  "raw_file",
                                                 "type", "version", "takes_effect"};
+constexpr const char* kReportAttributes[] = {"exit", "output"};
 constexpr const char* kCommandAttributes[] = {"exit"};
 constexpr const char* kFlashAttributes[] = {"exit", "delay_ms", "hold_lock"};
 constexpr const char* kImageAttributes[] = {"file", "version", "pci_ids"};
@@ -70,10 +71,15 @@ bool CheckValues(const char* element, const Attributes& attributes, std::string*
     }
   }
   auto output = attributes.find("output");
-  if (output != attributes.end() && output->second != "normal" && output->second != "none" &&
-      output->second != "corrupt") {
-    *error = "discovery output=\"" + output->second + "\" is not normal, none or corrupt";
-    return false;
+  if (output != attributes.end()) {
+    // Only a discovery file is read back by Zentavor, so only it can be corrupt.
+    const bool discovery = std::string(element) == "discovery";
+    const std::string& mode = output->second;
+    if (mode != "normal" && mode != "none" && !(discovery && mode == "corrupt")) {
+      *error = std::string(element) + " output=\"" + mode + "\" is not " +
+               (discovery ? "normal, none or corrupt" : "normal or none");
+      return false;
+    }
   }
   auto lock = attributes.find("hold_lock");
   if (lock != attributes.end() && lock->second != "yes" && lock->second != "no") {
@@ -92,7 +98,7 @@ struct ElementKind {
 };
 constexpr ElementKind kElementKinds[] = {
     {"discovery", kDiscoveryAttributes, &SimState::discovery, nullptr},
-    {"report", kCommandAttributes, &SimState::report, nullptr},
+    {"report", kReportAttributes, &SimState::report, nullptr},
     {"replay", kCommandAttributes, &SimState::replay, nullptr},
     {"flash", kFlashAttributes, &SimState::flash, nullptr},
     {"image", kImageAttributes, nullptr, &SimState::images},

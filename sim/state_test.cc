@@ -77,6 +77,8 @@ TEST(SimStateFile, RefusesWhatItCannotUse) {
       {"<netscli_state><port flash_exit=\"-1\"/></netscli_state>", "port flash_exit"},
       {"<netscli_state><flash delay_ms=\"1s\"/></netscli_state>", "flash delay_ms"},
       {"<netscli_state><discovery output=\"half\"/></netscli_state>", "output=\"half\""},
+      {"<netscli_state><report output=\"corrupt\"/></netscli_state>",
+       "report output=\"corrupt\" is not normal or none"},
       {"<netscli_state><flash hold_lock=\"true\"/></netscli_state>", "hold_lock=\"true\""},
   };
   for (const auto& sample : refused) {
