@@ -60,6 +60,19 @@ def test_failed_report_leaves_no_old_one_behind(z):
     assert not (z.cwd / "report.xml").exists()
 
 
+def test_report_the_utility_never_wrote_is_a_failure(z):
+    standard_server(z.cwd)
+    state = SimState(ports=[port("03:00.0", "4.0.555")], report={"output": "none"})
+    state.write(z.cwd)
+    z.write("report.xml", "an old report")
+    r = z.run("-d", "report.xml")
+    assert r.rc == 0, r
+    assert after_banner(r.out) == "\nFailed to generate NIC discovery report to report.xml.\n"
+    assert "Error: The vendor utility ended without writing report.xml.\n" in r.log
+    assert "Successfully" not in r.log
+    assert not (z.cwd / "report.xml").exists()
+
+
 def test_report_path_with_a_blank_reaches_the_utility_whole(z):
     standard_server(z.cwd)
     r = z.run("-d", "my report.xml")

@@ -37,7 +37,17 @@ const char* ReportPath() {
 }
 
 std::int32_t GenerateDiscoveryReport() {
-  return RunVendorCommand(DiscoveryReportCommand(FirmwareImageFile, ReportPath()));
+  const std::int32_t exitCode =
+      RunVendorCommand(DiscoveryReportCommand(FirmwareImageFile, ReportPath()));
+  if (exitCode != 0)
+    return exitCode;
+  // Administrators act on the report itself, and any earlier one was removed
+  // before the utility ran: without the file the run has not succeeded.
+  if (!FileExists(ReportPath())) {
+    TheUserInterface().Write("Error: The vendor utility ended without writing %s.\n", ReportPath());
+    return 1;
+  }
+  return 0;
 }
 
 std::int32_t PrepareReplay(const char*) {
