@@ -1,10 +1,11 @@
 #include "ui/user_interface.h"
 
-#include <cctype>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
+
+#include "app/ascii.h"
 
 namespace {
 
@@ -29,18 +30,9 @@ void PutText(std::FILE* stream, const std::string& text) {
   std::fflush(stream);
 }
 
-bool EqualsIgnoringCase(const char* a, const char* b) {
-  for (; *a && *b; ++a, ++b) {
-    if (std::tolower(static_cast<unsigned char>(*a)) !=
-        std::tolower(static_cast<unsigned char>(*b)))
-      return false;
-  }
-  return *a == *b;
-}
-
 // The answer code for one typed line (its newline already removed, not empty).
 std::int32_t JudgeAnswer(const char* line) {
-  switch (std::tolower(static_cast<unsigned char>(line[0]))) {
+  switch (LowerAscii(line[0])) {
     case 'c':
       return EqualsIgnoringCase(line, "c") ? ANSWER_SKIP : ANSWER_NO;
     case 'q':
