@@ -32,6 +32,11 @@ struct WorkingState {
   std::string device;
   std::string function;
   std::string takesEffect;
+  // The installed version of the last port the package serves: the version-only
+  // file pairs it with that port's package version, never with another
+  // adapter's firmware.
+  std::string servedInstalledText;
+  bool anyServed = false;
 };
 
 struct IdField {
@@ -157,6 +162,8 @@ bool AdmitDevice(WorkingState& state) {
   ++SupportedNicCount;
   record.availableVersion = state.entry.romVersion;
   NicList.Append(record);
+  state.servedInstalledText = record.installedText;
+  state.anyServed = true;
   return true;
 }
 
@@ -173,7 +180,8 @@ void WriteVersionOnlyFile(const WorkingState& state) {
   root.AddAttribute("version", version);
   root.AddChild(ValueElement("type", kExpectedType));
   root.AddChild(ValueElement("alt_name", kTitle));
-  root.AddChild(ValueElement("current_version", state.record.installedText));
+  root.AddChild(ValueElement(
+      "current_version", state.anyServed ? state.servedInstalledText : state.record.installedText));
   root.AddChild(ValueElement("package_version", state.entry.rom));
   root.AddChild(ValueElement("takes_effect", state.takesEffect));
   // Whether the file came into being is judged later by looking for it.

@@ -221,7 +221,9 @@ TEST_F(DiscoveryFileTest, UnreadableOrAlreadyIngestedFiles) {
   EXPECT_EQ(LogText().size(), before);
 }
 
-TEST_F(DiscoveryFileTest, VersionOnlyFileHoldsTheLastDeviceAndPackageEntry) {
+// The versions are those of the last port the package serves; the unserved
+// adapter after it must not lend its firmware version to the report.
+TEST_F(DiscoveryFileTest, VersionOnlyFileHoldsTheLastServedPortAndItsPackageEntry) {
   RequestVersionOnlyFile();
   const std::string devices = Device("eth0", "m", "03", "4.0.555", "8022") +
                               Device("eth1", "m", "04", "4.0.400") +
@@ -234,7 +236,7 @@ TEST_F(DiscoveryFileTest, VersionOnlyFileHoldsTheLastDeviceAndPackageEntry) {
                                "\">\n"
                                "\t<type value=\"QLOGIC_NIC\"/>\n"
                                "\t<alt_name value=\"Zentavor\"/>\n"
-                               "\t<current_version value=\"4.0.111\"/>\n"
+                               "\t<current_version value=\"4.0.400\"/>\n"
                                "\t<package_version value=\"4.0.556\"/>\n"
                                "\t<takes_effect value=\"reboot\"/>\n"
                                "</korvel_rom_discovery>\n";

@@ -166,6 +166,14 @@ def test_version_report_of_the_file_that_discovery_writes(z, args):
     assert read_calls(z.cwd) == [DISCOVERY]
 
 
+def test_version_report_is_about_the_served_port_not_an_adapter_after_it(z):
+    serve(z, port("03:00.0", "4.0.555"), port("05:00.0", "1.2.3", ids=FOREIGN_IDS))
+    r = z.run("-v", "versions.xml", "-ql", "-s")
+    assert r.rc == 0, r
+    text = (z.cwd / "versions.xml").read_bytes().decode("utf-8").replace("\r\n", "\n")
+    assert text == version_only_file("4.0.555")
+
+
 def test_version_report_never_passes_off_a_file_from_an_earlier_run(z):
     # The port is taken, but the reading stops at the second port's firmware item
     # before the version-only file would be written.
