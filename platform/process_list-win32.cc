@@ -2,10 +2,15 @@
 // psapi.h builds on the types of windows.h.
 #include <psapi.h>
 
+#include <vector>
+
 #include "app/run_flags.h"
 #include "platform/process_list.h"
 
 namespace {
+
+// Far beyond any real system; only a misbehaving listing would reach it.
+constexpr std::size_t kMaxProcessIds = std::size_t{1} << 20;
 
 // The base name of the process's first module, its executable; false when the
 // process cannot be opened or read (other users' and protected processes).
@@ -29,10 +34,20 @@ bool ProcessBaseName(DWORD id, std::string* name) {
 }  // namespace
 
 bool ListProcessBaseNames(std::vector<std::string>* names) {
-  DWORD ids[1024];
+  // EnumProcesses cannot say how many identifiers there are: a full buffer may
+  // have been cut short, so grow it until the list fits. A busy server may run
+  // more than a thousand processes, and a rival missed here would have its lock
+  // cleared while it flashes.
+  std::vector<DWORD> ids(1024);
   DWORD bytes = 0;
-  if (!EnumProcesses(ids, sizeof ids, &bytes))
-    return false;
+  while (true) {
+    const DWORD capacity = static_cast<DWORD>(ids.size() * sizeof ids[0]);
+    if (!EnumProcesses(ids.data(), capacity, &bytes))
+      return false;
+    if (bytes < capacity || ids.size() >= kMaxProcessIds)
+      break;
+    ids.resize(ids.size() * 2);
+  }
   names->clear();
   const DWORD count = bytes / sizeof ids[0];
   for (DWORD i = 0; i < count; ++i) {
