@@ -24,10 +24,7 @@ std::int32_t RunDiscovery() {
   UserInterface& ui = TheUserInterface();
   ui.Write("Started device discovery!\n");
 
-  LoadPackageDescriptor();
-  if (!FileExists(FirmwareImageFile.c_str())) {
-    ui.Write("Warning: Could not find firmware file %s!\n", FirmwareImageFile.c_str());
-  }
+  LoadPackageAndFindImage();  // discovery goes on without the image
   const std::string command = DiscoveryCommand(FirmwareImageFile);
   RemoveDiscoveryFile();
 

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <stdexcept>
 #include <string_view>
 
@@ -34,9 +35,8 @@ struct WorkingState {
   std::string takesEffect;
   // The installed version of the last port the package serves: the version-only
   // file pairs it with that port's package version, never with another
-  // adapter's firmware.
-  std::string servedInstalledText;
-  bool anyServed = false;
+  // adapter's firmware. None until a port is served.
+  std::optional<std::string> servedInstalledText;
 };
 
 struct IdField {
@@ -163,7 +163,6 @@ bool AdmitDevice(WorkingState& state) {
   record.availableVersion = state.entry.romVersion;
   NicList.Append(record);
   state.servedInstalledText = record.installedText;
-  state.anyServed = true;
   return true;
 }
 
@@ -180,8 +179,8 @@ void WriteVersionOnlyFile(const WorkingState& state) {
   root.AddAttribute("version", version);
   root.AddChild(ValueElement("type", kExpectedType));
   root.AddChild(ValueElement("alt_name", kTitle));
-  root.AddChild(ValueElement(
-      "current_version", state.anyServed ? state.servedInstalledText : state.record.installedText));
+  root.AddChild(ValueElement("current_version",
+                             state.servedInstalledText.value_or(state.record.installedText)));
   root.AddChild(ValueElement("package_version", state.entry.rom));
   root.AddChild(ValueElement("takes_effect", state.takesEffect));
   // Whether the file came into being is judged later by looking for it.

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "app/run_flags.h"
+#include "platform/file_system.h"
 #include "ui/user_interface.h"
 
 std::map<std::string, PackageEntry> PackageTable;
@@ -95,6 +96,15 @@ void LoadPackageDescriptor() {
         TakeAdapterKind(kind, working);
     }
   }
+}
+
+bool LoadPackageAndFindImage() {
+  LoadPackageDescriptor();
+  if (FileExists(FirmwareImageFile.c_str()))
+    return true;
+  TheUserInterface().Write("Warning: Could not find firmware file %s!\n",
+                           FirmwareImageFile.c_str());
+  return false;
 }
 
 int FindPackageEntry(std::string key, PackageEntry& entry) {

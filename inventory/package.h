@@ -42,6 +42,10 @@ bool PackageKey(const std::string& venid, const std::string& devid, const std::s
 // FirmwareImageFile, writing its own failure messages to the log.
 void LoadPackageDescriptor();
 
+// LoadPackageDescriptor, then whether the image file it names is at hand; when it
+// is not, the log says so.
+bool LoadPackageAndFindImage();
+
 // 0 and entry filled when the key is in the table; 1 (and the not-supported
 // message in the log) when it is not.
 int FindPackageEntry(std::string key, PackageEntry& entry);

@@ -51,12 +51,7 @@ std::int32_t GenerateDiscoveryReport() {
 }
 
 std::int32_t PrepareReplay(const char*) {
-  LoadPackageDescriptor();
-  if (FileExists(FirmwareImageFile.c_str()))
-    return 1;
-  TheUserInterface().Write("Warning: Could not find firmware file %s!\n",
-                           FirmwareImageFile.c_str());
-  return 0;
+  return LoadPackageAndFindImage() ? 1 : 0;
 }
 
 std::int32_t ReplayDiscoveryReport(std::int32_t) {
