@@ -36,6 +36,11 @@ DISCOVERY_CAUSES = ("Loading configuration file", "Could not generate discovery 
 MODES = {"update": "-s", "compliance": "-n"}
 
 
+def _check_mode(mode):
+    if mode not in MODES:
+        raise ValueError(f"zentavor_mode must be one of {', '.join(MODES)}, not {mode!r}")
+
+
 def zentavor_run_log(log, offset=0):
     """The text that the run appended to a log that held offset bytes before it.
 
@@ -103,8 +108,7 @@ def zentavor_outcome(rc, mode, log="", console="", no_adapter_ok=False):
     the run appended to the log, console its standard output and error
     (start-up failures reach only the console when the log cannot be written).
     """
-    if mode not in MODES:
-        raise ValueError(f"zentavor_mode must be one of {', '.join(MODES)}, not {mode!r}")
+    _check_mode(mode)
     rc = int(rc)
     text = (console or "").replace("\r\n", "\n") + "\n" + (log or "")
 
@@ -133,8 +137,7 @@ def zentavor_outcome(rc, mode, log="", console="", no_adapter_ok=False):
 
 def zentavor_arguments(mode, rewrite=False, downgrade=False, force=False, debug=False):
     """The command-line options of an unattended run in this mode."""
-    if mode not in MODES:
-        raise ValueError(f"zentavor_mode must be one of {', '.join(MODES)}, not {mode!r}")
+    _check_mode(mode)
     if mode == "compliance" and (rewrite or downgrade or force):
         raise ValueError("a compliance run (-n) takes none of rewrite, downgrade and force")
     if force and (rewrite or downgrade):
