@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "app/ascii.h"
-#include "app/run_flags.h"
+#include "base/ascii.h"
+#include "base/run_flags.h"
 #include "platform/file_system.h"
 #include "ui/user_interface.h"
 

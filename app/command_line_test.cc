@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/run_flags.h"
 #include "app/test_support.h"
+#include "base/run_flags.h"
 #include "platform/file_system.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "app/instance_check.h"
 
-#include "app/ascii.h"
+#include "base/ascii.h"
 
 namespace {
 

@@ -3,19 +3,19 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
-#include <fstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "app/instance_check.h"
-#include "app/run_flags.h"
 #include "app/vendor_module.h"
+#include "base/run_flags.h"
 #include "platform/console.h"
 #include "platform/file_system.h"
 #include "platform/instance_lock.h"
 #include "platform/own_version.h"
 #include "platform/process_list.h"
+#include "ui/log_file.h"
 #include "ui/user_interface.h"
 
 namespace {
@@ -44,23 +44,29 @@ std::string Join(const std::string& directory, const char* name) {
   return directory + PathSeparator() + name;
 }
 
-// Creates <drive>/tavensystem/log (failures ignored: it may exist already, and
-// a log that cannot be opened is reported by the user interface) and touches
-// the log file once in append mode, so that it exists without ever being
-// truncated. Returns the log directory.
+std::string ParentOf(const std::string& directory) {
+  const std::size_t separator = directory.rfind(PathSeparator());
+  return separator == std::string::npos ? std::string() : directory.substr(0, separator);
+}
+
+// Creates the log directory and its parent (failures ignored: they may exist
+// already, and a log that cannot be opened is reported by the user interface)
+// and touches the log file once in append mode, so that it exists without ever
+// being truncated. Returns the log directory.
 std::string PrepareLogFile() {
-  const std::string base = Join(SystemDrive(), "tavensystem");
-  const std::string directory = Join(base, "log");
+  const std::string directory = LogDirectory();
   const std::string path = Join(directory, kLogFileName);
   // A path that the user interface would have to cut would log into a
   // different file than the one named here; refuse it instead.
   if (path.size() >= kPathBufferSize) {
     throw std::length_error("log path too long: " + path);
   }
-  MakeDirectory(base.c_str());
+  MakeDirectory(ParentOf(directory).c_str());
   MakeDirectory(directory.c_str());
   std::memcpy(LogPathBuffer, path.c_str(), path.size() + 1);
-  std::ofstream touch(path, std::ios::app);
+  unsigned long error = 0;
+  if (std::FILE* touch = OpenLogForAppend(LogPathBuffer, &error))
+    std::fclose(touch);
   return directory;
 }
 

@@ -5,9 +5,10 @@
 
 #include <cstdint>
 
+#include "base/product.h"
+
 class UserInterface;
 
-inline constexpr const char kTitle[] = "Zentavor";
 inline constexpr const char kLogFileName[] = "zentavor.log";
 inline constexpr const char kLockFileName[] = "netxen_lock_file";
 

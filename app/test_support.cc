@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "app/run_flags.h"
+#include "base/run_flags.h"
 
 void AppTest::SetUp() {
   // Console output would only clutter the test report; the log gets it all the same.

@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "app/run_flags.h"
 #include "app/vendor_module.h"
+#include "base/run_flags.h"
 #include "platform/file_system.h"
 #include "ui/user_interface.h"
 #include "update/firmware.h"

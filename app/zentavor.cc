@@ -5,10 +5,10 @@
 #include <exception>
 
 #include "app/command_line.h"
-#include "app/run_flags.h"
 #include "app/startup.h"
 #include "app/update_driver.h"
 #include "app/vendor_module.h"
+#include "base/run_flags.h"
 #include "ui/user_interface.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/run_flags.h"
 #include "app/test_support.h"
+#include "base/run_flags.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "app/command_line.h"
-#include "app/run_flags.h"
 #include "app/zentavor.h"
+#include "base/run_flags.h"
 #include "fuzz/product_fuzz_support.h"
 #include "fuzz/xml_fuzz_support.h"
 #include "ui/user_interface.h"

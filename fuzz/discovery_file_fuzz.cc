@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <string>
 
-#include "app/run_flags.h"
+#include "base/run_flags.h"
 #include "fuzz/product_fuzz_support.h"
 #include "fuzz/xml_fuzz_support.h"
 #include "inventory/discovery_file.h"

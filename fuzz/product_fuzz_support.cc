@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "app/run_flags.h"
+#include "base/run_flags.h"
 #include "fuzz/xml_fuzz_support.h"
 #include "inventory/nic_record.h"
 #include "ui/user_interface.h"

@@ -6,9 +6,8 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "app/ascii.h"
-#include "app/run_flags.h"
-#include "app/startup.h"
+#include "base/ascii.h"
+#include "base/run_flags.h"
 #include "inventory/nic_record.h"
 #include "inventory/package.h"
 #include "platform/own_version.h"

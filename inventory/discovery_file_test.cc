@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/run_flags.h"
+#include "base/run_flags.h"
 #include "inventory/nic_record.h"
 #include "inventory/package.h"
 #include "inventory/test_support.h"

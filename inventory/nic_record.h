@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "update/firmware_version.h"
+#include "inventory/firmware_version.h"
 
 // NicRecord::flags bits.
 inline constexpr std::uint32_t NIC_SUPPORTED = 0x1;

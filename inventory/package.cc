@@ -4,7 +4,7 @@
 #include <cstring>
 #include <utility>
 
-#include "app/run_flags.h"
+#include "base/run_flags.h"
 #include "platform/file_system.h"
 #include "ui/user_interface.h"
 

@@ -6,7 +6,7 @@
 #include <map>
 #include <string>
 
-#include "update/firmware_version.h"
+#include "inventory/firmware_version.h"
 #include "xml/xml.h"
 
 inline constexpr const char kPackageDescriptorName[] = "NICFWData.xml";

@@ -2,7 +2,7 @@
 
 #include <sstream>
 
-#include "app/run_flags.h"
+#include "base/run_flags.h"
 #include "inventory/nic_record.h"
 
 void InventoryTest::SetUp() {

@@ -3,7 +3,7 @@
 
 #include <cstdlib>
 
-#include "app/run_flags.h"
+#include "base/run_flags.h"
 #include "platform/file_system.h"
 
 char PathSeparator() {
@@ -29,6 +29,11 @@ bool MakeDirectory(const char* path) {
 std::string SystemDrive() {
   const char* drive = std::getenv("SystemDrive");
   return drive ? drive : "";
+}
+
+std::string LogDirectory() {
+  const std::string drive = SystemDrive();
+  return drive.empty() ? "/var/log/tavensystem" : drive + "/tavensystem/log";
 }
 
 bool TempDirectory(std::string* directory) {

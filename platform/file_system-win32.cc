@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "app/run_flags.h"
+#include "base/run_flags.h"
 #include "platform/file_system.h"
 
 char PathSeparator() {
@@ -21,6 +21,10 @@ std::string SystemDrive() {
   if (length == 0 || length >= sizeof directory || directory[1] != ':')
     return std::string();
   return std::string(directory, 2);
+}
+
+std::string LogDirectory() {
+  return SystemDrive() + "\\tavensystem\\log";
 }
 
 bool TempDirectory(std::string* directory) {

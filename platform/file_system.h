@@ -22,6 +22,11 @@ bool MakeDirectory(const char* path);
 // the environment variable SystemDrive, empty when unset.
 std::string SystemDrive();
 
+// The directory of the log file. Windows: <system drive>\tavensystem\log.
+// POSIX: $SystemDrive/tavensystem/log when SystemDrive is set and not empty,
+// else /var/log/tavensystem, where a Linux administrator looks for logs.
+std::string LogDirectory();
+
 // The temporary directory without a trailing separator; false when there is none
 // or it would not fit a 260-character buffer. POSIX: $TMPDIR when set and not
 // empty, else /tmp.

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "app/run_flags.h"
+#include "base/run_flags.h"
 #include "ui/test_support.h"
 
 #ifdef _WIN32
@@ -92,13 +92,17 @@ TEST(FileSystemPosixTest, RemoveFileNeverDeletesWhatIsNotAFile) {
   EXPECT_TRUE(FileExists(target.c_str()));
 }
 
-TEST(FileSystemPosixTest, SystemDriveComesFromTheEnvironment) {
+TEST(FileSystemPosixTest, SystemDriveAndLogDirectoryComeFromTheEnvironment) {
   {
     ScopedVariable drive("SystemDrive", "/srv/sysdrive");
     EXPECT_EQ(SystemDrive(), "/srv/sysdrive");
+    EXPECT_EQ(LogDirectory(), "/srv/sysdrive/tavensystem/log");
   }
-  ScopedVariable drive("SystemDrive", nullptr);
-  EXPECT_EQ(SystemDrive(), "");
+  for (const char* unset : {static_cast<const char*>(nullptr), ""}) {
+    ScopedVariable drive("SystemDrive", unset);
+    EXPECT_EQ(SystemDrive(), "");
+    EXPECT_EQ(LogDirectory(), "/var/log/tavensystem") << "where Linux administrators look";
+  }
 }
 
 TEST(FileSystemPosixTest, TempDirectoryFollowsTmpdir) {
@@ -128,11 +132,12 @@ TEST(FileSystemPosixTest, TempDirectoryFollowsTmpdir) {
 
 #else
 
-TEST(FileSystemWin32Test, SystemDriveIsADriveLetter) {
+TEST(FileSystemWin32Test, SystemDriveIsADriveLetterAndHoldsTheLog) {
   const std::string drive = SystemDrive();
   ASSERT_EQ(drive.size(), 2u);
   EXPECT_TRUE(std::isalpha(static_cast<unsigned char>(drive[0])));
   EXPECT_EQ(drive[1], ':');
+  EXPECT_EQ(LogDirectory(), drive + "\\tavensystem\\log");
 }
 
 TEST(FileSystemWin32Test, TempDirectoryHasNoTrailingSeparator) {

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "app/run_flags.h"
+#include "base/run_flags.h"
 #include "platform/process_list.h"
 
 namespace {

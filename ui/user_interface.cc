@@ -1,11 +1,11 @@
 #include "ui/user_interface.h"
 
-#include <cerrno>
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
 
-#include "app/ascii.h"
+#include "base/ascii.h"
+#include "ui/log_file.h"
 
 namespace {
 
@@ -78,12 +78,12 @@ void UserInterface::SetInput(std::FILE* input) {
 bool UserInterface::OpenLog() {
   if (log_)
     return true;
-  log_ = std::fopen(logPath_, "a");
+  unsigned long error = 0;
+  log_ = OpenLogForAppend(logPath_, &error);
   if (log_)
     return true;
   // The debug channel writes to the very stream that failed to open, so the
   // report goes to standard error instead, under the debug channel's own rules.
-  const unsigned long error = static_cast<unsigned long>(errno);
   if (debug_ && !silent_) {
     std::fprintf(stderr, "UserInterface::Write(): fopen() %s failed %lu\n", logPath_, error);
     std::fflush(stderr);

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "app/run_flags.h"
+#include "base/run_flags.h"
 
 #if defined(__GNUC__)
 #define ZENTAVOR_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))

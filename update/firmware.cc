@@ -5,7 +5,7 @@
 #include <string>
 #include <thread>
 
-#include "app/run_flags.h"
+#include "base/run_flags.h"
 #include "inventory/nic_record.h"
 #include "inventory/package.h"
 #include "platform/process.h"

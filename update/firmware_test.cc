@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/run_flags.h"
+#include "base/run_flags.h"
 #include "inventory/nic_record.h"
 #include "inventory/test_support.h"
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/run_flags.h"
+#include "base/run_flags.h"
 #include "inventory/discovery.h"
 #include "inventory/nic_record.h"
 #include "inventory/package.h"

@@ -1,4 +1,4 @@
-#include "update/firmware_version.h"
+#include "inventory/firmware_version.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,11 @@
 /// The process-wide flag word: the options of the command line and the
 /// outcome bits that the run collects, plus the report path that -d, -u and -v
-/// fill. Header-only so that every subsystem can read it without linking app/.
+/// fill. Header-only, so that every layer can read it without linking app/.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
+
+#include "base/product.h"
 
 // Option bits, set only by ParseCommandLine.
 inline constexpr std::uint32_t RUN_DEBUG = 0x1;
@@ -28,9 +29,6 @@ inline constexpr std::uint32_t RUN_OLDER_AVAILABLE = 0x40000;
 inline constexpr std::uint32_t RUN_UPDATE_FAILED = 0x80000;
 inline constexpr std::uint32_t RUN_UPDATED = 0x100000;
 inline constexpr std::uint32_t RUN_SKIP_DEVICE = 0x200000;
-
-// Paths and names live in buffers of this many characters (259 and a NUL).
-inline constexpr std::size_t kPathBufferSize = 260;
 
 // The one flag word of the process; 0 at start.
 inline std::uint32_t RunFlags = 0;
