@@ -5,12 +5,16 @@
 #include <cstdint>
 #include <cstring>
 
+#include "app/package_files.h"
 #include "base/ascii.h"
 #include "base/run_flags.h"
+#include "inventory/port_filter.h"
 #include "platform/file_system.h"
 #include "ui/user_interface.h"
 
 namespace {
+
+constexpr std::initializer_list<const char*> kHelpWords = {"-h", "?", "-help", "-?"};
 
 bool IsAnyOf(const char* arg, std::initializer_list<const char*> options) {
   for (const char* option : options) {
@@ -20,20 +24,28 @@ bool IsAnyOf(const char* arg, std::initializer_list<const char*> options) {
   return false;
 }
 
-// The file argument of -d, -u and -v. A name that does not fit the report path
-// is refused rather than cut, so that no mode ever works on a different file
-// than the one the user named.
+// The argument after an option that takes one, taken as it stands; null when
+// there is none or it does not fit a path buffer (refused rather than cut, so
+// that no mode ever works on a different file or port than the one named).
+const char* TakeArgument(int argc, char** argv, int* index) {
+  if (*index + 1 >= argc || std::strlen(argv[*index + 1]) >= kPathBufferSize)
+    return nullptr;
+  return argv[++*index];
+}
+
+// The file argument of -d, -u and -v, into the report path.
 bool TakeFileArgument(int argc, char** argv, int* index, std::uint32_t bit) {
-  if (*index + 1 >= argc)
+  const char* file = TakeArgument(argc, argv, index);
+  if (file == nullptr)
     return false;
-  const char* file = argv[*index + 1];
-  const std::size_t length = std::strlen(file);
-  if (length >= kPathBufferSize)
-    return false;
-  std::memcpy(ReportPathBuffer, file, length + 1);
+  std::memcpy(ReportPathBuffer, file, std::strlen(file) + 1);
   RunFlags |= bit;
-  ++*index;
   return true;
+}
+
+// Options whose argument follows them as the next word.
+bool TakesArgument(const char* arg) {
+  return IsAnyOf(arg, {"-d", "-u", "-v", "-json", "-port"});
 }
 
 // Which options may be given together. One row per option bit, in ascending
@@ -41,11 +53,13 @@ bool TakeFileArgument(int argc, char** argv, int* index, std::uint32_t bit) {
 // Yes, -ql goes with -v: -v makes discovery write the version-only file to the
 // report path, and -ql (dispatched first) runs discovery and reports on that
 // very file, so the pair is the way to get the version-only report.
-inline constexpr std::size_t kMatrixSize = 11;
+// -port picks ports among those an update, -n or -c handles; the report modes
+// and the version file always cover the whole server.
+inline constexpr std::size_t kMatrixSize = 12;
 inline constexpr std::array<std::uint32_t, kMatrixSize> kMatrixBits = {
-    RUN_SHOW_INSTALLED, RUN_WRITE_REPORT, RUN_REWRITE,       RUN_FORCE,
-    RUN_DOWNGRADE,      RUN_CHECK_ONLY,   RUN_VERSION_FILE,  RUN_SILENT,
-    RUN_READ_REPORT,    RUN_VERIFY_FILE,  RUN_ASSUME_DEFAULT};
+    RUN_SHOW_INSTALLED, RUN_WRITE_REPORT, RUN_REWRITE,        RUN_FORCE,
+    RUN_DOWNGRADE,      RUN_CHECK_ONLY,   RUN_VERSION_FILE,   RUN_SILENT,
+    RUN_READ_REPORT,    RUN_VERIFY_FILE,  RUN_ASSUME_DEFAULT, RUN_PORT_FILTER};
 
 struct CompatibilityRow {
   std::uint32_t bit;
@@ -57,18 +71,19 @@ constexpr bool N = false;
 
 // clang-format off
 inline constexpr std::array<CompatibilityRow, kMatrixSize> kCompatibility = {{
-  //                          -c -d -e -f -g -n -ql -s -u -v -y
-  {RUN_SHOW_INSTALLED,       {Y, N, N, N, N, N, N,  N, N, N, N}},
-  {RUN_WRITE_REPORT,         {N, Y, N, N, N, N, N,  Y, N, N, N}},
-  {RUN_REWRITE,              {N, N, Y, N, Y, N, N,  Y, N, N, Y}},
-  {RUN_FORCE,                {N, N, N, Y, N, N, N,  Y, N, N, Y}},
-  {RUN_DOWNGRADE,            {N, N, Y, N, Y, N, N,  Y, N, N, Y}},
-  {RUN_CHECK_ONLY,           {N, N, N, N, N, Y, N,  N, N, N, N}},
-  {RUN_VERSION_FILE,         {N, N, N, N, N, N, Y,  Y, Y, Y, Y}},
-  {RUN_SILENT,               {N, Y, Y, Y, Y, N, Y,  Y, Y, Y, N}},
-  {RUN_READ_REPORT,          {N, N, N, N, N, N, Y,  Y, Y, N, Y}},
-  {RUN_VERIFY_FILE,          {N, N, N, N, N, N, Y,  Y, N, Y, N}},
-  {RUN_ASSUME_DEFAULT,       {N, N, Y, Y, Y, N, Y,  N, Y, N, Y}},
+  //                          -c -d -e -f -g -n -ql -s -u -v -y -port
+  {RUN_SHOW_INSTALLED,       {Y, N, N, N, N, N, N,  N, N, N, N, Y}},
+  {RUN_WRITE_REPORT,         {N, Y, N, N, N, N, N,  Y, N, N, N, N}},
+  {RUN_REWRITE,              {N, N, Y, N, Y, N, N,  Y, N, N, Y, Y}},
+  {RUN_FORCE,                {N, N, N, Y, N, N, N,  Y, N, N, Y, Y}},
+  {RUN_DOWNGRADE,            {N, N, Y, N, Y, N, N,  Y, N, N, Y, Y}},
+  {RUN_CHECK_ONLY,           {N, N, N, N, N, Y, N,  N, N, N, N, Y}},
+  {RUN_VERSION_FILE,         {N, N, N, N, N, N, Y,  Y, Y, Y, Y, N}},
+  {RUN_SILENT,               {N, Y, Y, Y, Y, N, Y,  Y, Y, Y, N, Y}},
+  {RUN_READ_REPORT,          {N, N, N, N, N, N, Y,  Y, Y, N, Y, N}},
+  {RUN_VERIFY_FILE,          {N, N, N, N, N, N, Y,  Y, N, Y, N, N}},
+  {RUN_ASSUME_DEFAULT,       {N, N, Y, Y, Y, N, Y,  N, Y, N, Y, Y}},
+  {RUN_PORT_FILTER,          {Y, N, Y, Y, Y, Y, N,  Y, N, N, Y, Y}},
 }};
 // clang-format on
 
@@ -112,7 +127,7 @@ bool ParseCommandLine(int argc, char** argv) {
     if (arg[0] == '/')
       arg[0] = '-';
 
-    if (IsAnyOf(arg, {"-h", "?", "-help"}))
+    if (IsAnyOf(arg, kHelpWords))
       return false;
     if (EqualsIgnoringCase(arg, "-c")) {
       RunFlags |= RUN_SHOW_INSTALLED;
@@ -143,11 +158,45 @@ bool ParseCommandLine(int argc, char** argv) {
         return false;
     } else if (EqualsIgnoringCase(arg, "-y")) {
       RunFlags |= RUN_ASSUME_DEFAULT;
+    } else if (EqualsIgnoringCase(arg, "-json")) {
+      // The run found the file before start-up; here it is only checked.
+      const char* file = TakeArgument(argc, argv, &i);
+      if (file == nullptr || NamesPackageFile(file))
+        return false;
+    } else if (EqualsIgnoringCase(arg, "-port")) {
+      const char* port = TakeArgument(argc, argv, &i);
+      if (port == nullptr)
+        return false;
+      AddPortFilterValue(port);
+      RunFlags |= RUN_PORT_FILTER;
+    } else if (EqualsIgnoringCase(arg, "-version")) {
+      // Answered before start-up; a run that gets here has shown it already.
     } else {
       return false;
     }
   }
   return true;
+}
+
+EarlyOptions ScanEarlyOptions(int argc, char** argv) {
+  EarlyOptions early;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    if (!arg.empty() && arg[0] == '/')
+      arg[0] = '-';
+    if (IsAnyOf(arg.c_str(), kHelpWords)) {
+      early.help = true;
+    } else if (EqualsIgnoringCase(arg, "-version")) {
+      early.version = true;
+    } else if (TakesArgument(arg.c_str())) {
+      const char* value = TakeArgument(argc, argv, &i);
+      if (value != nullptr && EqualsIgnoringCase(arg, "-json"))
+        early.resultFile = value;
+      if (value != nullptr && EqualsIgnoringCase(arg, "-v"))
+        early.versionFile = value;
+    }
+  }
+  return early;
 }
 
 bool CheckOptionCompatibility() {

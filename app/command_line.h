@@ -2,6 +2,19 @@
 /// option-compatibility check, and the usage text.
 #pragma once
 
+#include <string>
+
+// What the command line asks for before start-up, read by the parser's rules
+// without changing anything: a help request, the version line, and the files
+// that a run stopped at start-up must still see to.
+struct EarlyOptions {
+  bool help = false;
+  bool version = false;
+  std::string resultFile;   // the last -json file that fits the path buffer
+  std::string versionFile;  // the last -v file that fits the path buffer
+};
+EarlyOptions ScanEarlyOptions(int argc, char** argv);
+
 // ORs option bits into RunFlags and fills ReportPathBuffer; rewrites a leading
 // "/" of an argument it reads into "-". False at the first argument it does not
 // accept (help included).

@@ -1,10 +1,14 @@
 // The P3P device family's hooks: its start-up, its firmware table, and the
 // hooks it leaves trivial because the family needs no step there.
 #include <array>
+#include <string>
 
 #include "app/startup.h"
 #include "app/vendor_module.h"
+#include "base/run_flags.h"
 #include "inventory/package.h"
+#include "inventory/port_filter.h"
+#include "inventory/run_record.h"
 #include "platform/file_system.h"
 #include "ui/user_interface.h"
 #include "update/firmware.h"
@@ -17,9 +21,13 @@ int FirmwareTableCount = 0;
 
 }  // namespace
 
-bool InitializeModule(std::uint32_t, UserInterface& ui) {
-  if (!FileExists(kPackageDescriptorName)) {
-    ui.PrintAndWrite("Supporting file %s is missing. Cannot proceed.\n", kPackageDescriptorName);
+bool InitializeModule(std::uint32_t runFlags, UserInterface& ui) {
+  // The usage text needs no package: help is shown wherever it is asked for.
+  if ((runFlags & RUN_HELP_REQUESTED) == 0 && !FileExists(kPackageDescriptorName)) {
+    const std::string missing =
+        std::string("Supporting file ") + kPackageDescriptorName + " is missing. Cannot proceed.\n";
+    ui.PrintAndWrite("%s", missing.c_str());
+    NoteStop(StopKind::kFailed, missing, true);
     return false;
   }
   if (FirmwareTable[0] == nullptr)
@@ -43,8 +51,9 @@ std::int32_t VerifyOnly(std::uint32_t, UserInterface&) {
 std::int32_t FinishRun(std::uint32_t, UserInterface&) {
   return 0;
 }
+// -port values that name no served port stop the run before anything is asked.
 std::int32_t PreUpdateCheck1() {
-  return 0;
+  return CheckPortFilterValues().empty() ? 0 : 1;
 }
 std::int32_t PreUpdateCheck2() {
   return 0;

@@ -10,6 +10,7 @@
 #include "app/instance_check.h"
 #include "app/vendor_module.h"
 #include "base/run_flags.h"
+#include "inventory/run_record.h"
 #include "platform/console.h"
 #include "platform/file_system.h"
 #include "platform/instance_lock.h"
@@ -85,6 +86,8 @@ bool TakeInstanceLock(UserInterface& ui, const std::string& logDirectory) {
       return true;
     case InstanceLockState::kHeldElsewhere:
       ui.Write("%s", kRivalRunning);
+      NoteStop(StopKind::kAnotherRun,
+               "Another Zentavor run is going on: it holds the single-instance lock.", false);
       return false;
     case InstanceLockState::kUnavailable:
       break;
@@ -97,6 +100,7 @@ bool TakeInstanceLock(UserInterface& ui, const std::string& logDirectory) {
 }
 
 void ReportStartupFailure() {
+  NoteStop(StopKind::kFailed, kStartupFailed, true);
   if (HasUserInterface()) {
     TheUserInterface().PrintAndWrite("%s", kStartupFailed);
   } else {
@@ -113,7 +117,7 @@ const char* LogFilePath() {
   return LogPathBuffer;
 }
 
-bool Startup() {
+bool Startup(bool helpRequested) {
   try {
     SetConsoleTitleText(kTitle);
     const std::string logDirectory = PrepareLogFile();
@@ -122,7 +126,7 @@ bool Startup() {
     InstallUserInterface(ui);
     if (!TakeInstanceLock(*ui, logDirectory))
       return false;
-    return InitializeModule(RunFlags, *ui);
+    return InitializeModule(RunFlags | (helpRequested ? RUN_HELP_REQUESTED : 0), *ui);
   } catch (...) {
     ReportStartupFailure();
     return false;
@@ -150,6 +154,7 @@ bool VerifyInstance() {
   for (const std::string& name : names) {
     if (IsRivalProcessName(name)) {
       ui.Write("%s", kRivalRunning);
+      NoteStop(StopKind::kBusy, kRivalRunning, false);
       return false;
     }
   }
@@ -160,7 +165,10 @@ bool VerifyInstance() {
     ui.Write("Warning: last session did not close gracefully.  Clearing lock.\n");
     return true;
   }
-  ui.Write("Error: last session did not close gracefully.  Unable to clear lock.\n");
+  constexpr const char kCannotClear[] =
+      "Error: last session did not close gracefully.  Unable to clear lock.\n";
+  ui.Write("%s", kCannotClear);
+  NoteStop(StopKind::kFailed, kCannotClear, false);
   return false;
 }
 

@@ -12,8 +12,9 @@ class UserInterface;
 inline constexpr const char kLogFileName[] = "zentavor.log";
 inline constexpr const char kLockFileName[] = "netxen_lock_file";
 
-// Runs once, first of all; false ends the run with exit code 0.
-bool Startup();
+// Runs once, first of all; false ends the run with exit code 0. A help request
+// needs no firmware package in the current directory.
+bool Startup(bool helpRequested = false);
 
 // True when the run may go on: no lock file, or a stale one that was removed.
 bool VerifyInstance();

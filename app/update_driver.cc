@@ -1,9 +1,13 @@
 #include "app/update_driver.h"
 
+#include <string>
 #include <vector>
 
+#include "app/result_file.h"
 #include "app/vendor_module.h"
 #include "base/run_flags.h"
+#include "inventory/package.h"
+#include "inventory/run_record.h"
 #include "platform/file_system.h"
 #include "ui/user_interface.h"
 #include "update/firmware.h"
@@ -127,8 +131,12 @@ std::int32_t ReportRun(UserInterface& ui) {
     RemoveFile(path);
   if (!PreUpdateChecksPass())
     return 0;
-  if (GenerateDiscoveryReport() != 0) {
+  if (const std::int32_t result = GenerateDiscoveryReport(); result != 0) {
     ui.PrintAndWrite("\nFailed to generate NIC discovery report to %s.\n", path);
+    NoteStop(StopKind::kFailed,
+             std::string("Failed to generate NIC discovery report to ") + path +
+                 " (the vendor utility's result: " + std::to_string(result) + ")",
+             false);
     return 0;
   }
   ui.PrintAndWrite("\nSuccessfully generated NIC discovery report to %s.\n", path);
@@ -138,18 +146,32 @@ std::int32_t ReportRun(UserInterface& ui) {
 std::int32_t ReplayRun(UserInterface& ui) {
   const char* path = ReportPath();
   if (!FileExists(path)) {
-    ui.Write("Error: Discovery file %s not found!.\n", path);
+    const std::string missing = std::string("Error: Discovery file ") + path + " not found!.\n";
+    ui.Write("%s", missing.c_str());
+    NoteStop(StopKind::kFailed, missing, false);
     return 0;
   }
   const std::int32_t portCount = PrepareReplay(path);
   if (portCount <= 0) {
     ui.PrintAndWrite("%s", kNoSupportedAdapters);
+    NoteStop(StopKind::kFailed,
+             "No supported network adapters for firmware upgrade: the firmware image '" +
+                 FirmwareImageFile + "' is missing",
+             false);
     return 3;
   }
   // 5: the utility applied the whole report itself, so no port is flashed here.
   const std::int32_t replayed = ReplayDiscoveryReport(portCount);
+  // The utility applies the whole report and answers with one exit code: only a
+  // discovery afterwards tells which ports now hold the package's firmware.
+  if (ResultFileRequested())
+    LearnReplayedPorts(path);
   if (replayed != 0 && replayed != 5) {
     ui.PrintAndWrite("Error: Failed to process discovery file %s.\n", path);
+    NoteStop(StopKind::kFailed,
+             std::string("Error: Failed to process discovery file ") + path +
+                 ". (the vendor utility's result: " + std::to_string(replayed) + ")",
+             false);
     return 0;
   }
   if (replayed == 0)

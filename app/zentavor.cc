@@ -5,10 +5,13 @@
 #include <exception>
 
 #include "app/command_line.h"
+#include "app/result_file.h"
 #include "app/startup.h"
 #include "app/update_driver.h"
 #include "app/vendor_module.h"
 #include "base/run_flags.h"
+#include "inventory/run_record.h"
+#include "platform/own_version.h"
 #include "ui/user_interface.h"
 
 namespace {
@@ -58,8 +61,10 @@ std::int32_t RunGuarded(ModeHandler handler, std::uint32_t runFlags, UserInterfa
     return handler(runFlags, ui);
   } catch (const std::exception& e) {
     ui.PrintAndWrite("%s%s", kUnexpectedError, e.what());
+    NoteStop(StopKind::kFailed, std::string(kUnexpectedError) + e.what(), !ui.silent());
   } catch (...) {
     ui.PrintAndWrite("%s", kUnexpectedError);
+    NoteStop(StopKind::kFailed, kUnexpectedError, !ui.silent());
   }
   return 0;
 }
@@ -93,8 +98,21 @@ void WriteCommandLineEcho(UserInterface& ui, int argc, char** argv) {
 }
 
 int RunZentavor(int argc, char** argv) {
-  if (!Startup())
+  // Read before start-up: the version line needs nothing, help needs no
+  // package, and a run kept out at start-up still writes its result file.
+  const EarlyOptions early = ScanEarlyOptions(argc, argv);
+  BeginRunResult(argc, argv, early);
+  if (early.version) {
+    char version[64] = {};
+    GetOwnFileVersion(version, sizeof version);
+    std::printf("%s %s\n", kTitle, version);
+    FinishRunResult(RunStage::kVersion, 0);
     return 0;
+  }
+  if (!Startup(early.help)) {
+    FinishRunResult(RunStage::kStartup, 0);
+    return 0;
+  }
 
   // Parsing stops at the first bad argument, and the check only makes sense
   // for a command line that was read to the end.
@@ -109,6 +127,7 @@ int RunZentavor(int argc, char** argv) {
 
   if (!valid) {
     ShowUsage(argc > 0 ? argv[0] : nullptr);
+    FinishRunResult(early.help ? RunStage::kHelp : RunStage::kOptionsRefused, 0);
     return 0;
   }
 
@@ -119,5 +138,6 @@ int RunZentavor(int argc, char** argv) {
   if (finish != 0)
     exitCode = finish;
   ui.Write("Exiting with code %d\n", exitCode);
+  FinishRunResult(RunStage::kMode, exitCode);
   return exitCode;
 }

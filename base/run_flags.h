@@ -20,6 +20,11 @@ inline constexpr std::uint32_t RUN_SILENT = 0x200;
 inline constexpr std::uint32_t RUN_READ_REPORT = 0x400;
 inline constexpr std::uint32_t RUN_VERIFY_FILE = 0x800;
 inline constexpr std::uint32_t RUN_ASSUME_DEFAULT = 0x1000;
+inline constexpr std::uint32_t RUN_PORT_FILTER = 0x2000;
+
+// Handed to start-up, never kept in RunFlags: the command line asks for help,
+// so the run needs no firmware package.
+inline constexpr std::uint32_t RUN_HELP_REQUESTED = 0x100;
 
 // Outcome bits, set during the run.
 inline constexpr std::uint32_t RUN_CANCELLED = 0x4000;

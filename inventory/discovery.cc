@@ -3,6 +3,7 @@
 #include "inventory/discovery_file.h"
 #include "inventory/nic_record.h"
 #include "inventory/package.h"
+#include "inventory/run_record.h"
 #include "platform/file_system.h"
 #include "platform/process.h"
 #include "platform/vendor_utility.h"
@@ -36,6 +37,7 @@ std::int32_t RunDiscovery() {
     DiscoveryDone = true;
     ui.Write("Device discovery completed successfully!\n");
   } else {
+    NoteDiscoveryFailed(static_cast<std::int32_t>(exitCode), !FileExists(kDiscoveryFileName));
     if (!FileExists(kDiscoveryFileName))
       ui.Write("Could not generate discovery file.\n");
     ui.Write("Device discovery failed with error code %d\n", static_cast<int>(exitCode));

@@ -10,6 +10,7 @@
 #include "base/run_flags.h"
 #include "inventory/nic_record.h"
 #include "inventory/package.h"
+#include "inventory/run_record.h"
 #include "platform/own_version.h"
 #include "ui/user_interface.h"
 #include "xml/xml.h"
@@ -259,12 +260,15 @@ std::int32_t IngestDiscoveryFile(std::string path) {
             return result;
           state.record.pciLocation = state.bus + ":" + state.device + "." + state.function;
         }
-        if (AdmitDevice(state))
+        const bool served = AdmitDevice(state);
+        NotePort(state.record, served);
+        if (served)
           result = 0;
       }
     }
   }
 
+  NoteDiscoveryRead(state.takesEffect);
   if ((RunFlags & RUN_VERIFY_FILE) != 0)
     WriteVersionOnlyFile(state);
   return result;

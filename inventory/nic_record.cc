@@ -4,6 +4,8 @@
 #include <cstdlib>
 
 #include "inventory/package.h"
+#include "inventory/port_filter.h"
+#include "inventory/run_record.h"
 
 NicRecordList NicList;
 std::uint32_t SupportedNicCount = 0;
@@ -45,4 +47,6 @@ void ResetInventoryForTesting() {
   DiscoveryDone = false;
   PackageTable.clear();
   FirmwareImageFile.clear();
+  ResetRunFactsForTesting();
+  ResetPortFilterForTesting();
 }

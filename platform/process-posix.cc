@@ -2,11 +2,14 @@
 // Windows word rules and the program started directly, never through a shell,
 // so that no value in a command line can be read as shell syntax.
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 
 #include "platform/file_system.h"
@@ -100,6 +103,29 @@ bool WaitForChild(pid_t child, int* status) {
   return waited == child;
 }
 
+// WaitForChild, waking once a second to call tick. A kernel without process
+// descriptors gets the plain wait: the ticks only show progress.
+bool WaitForChildTicking(pid_t child, int* status, const WaitTick& tick) {
+  const int process = static_cast<int>(syscall(SYS_pidfd_open, child, 0));
+  if (process < 0)
+    return WaitForChild(child, status);
+  const auto start = std::chrono::steady_clock::now();
+  for (unsigned next = 1;; ++next) {
+    int ready;
+    do {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+          start + std::chrono::seconds(next) - std::chrono::steady_clock::now());
+      pollfd ended = {process, POLLIN, 0};
+      ready = poll(&ended, 1, left.count() > 0 ? static_cast<int>(left.count()) : 0);
+    } while (ready < 0 && errno == EINTR);
+    if (ready != 0)
+      break;
+    tick(next);
+  }
+  close(process);
+  return WaitForChild(child, status);
+}
+
 std::uint32_t ExitCodeOf(int status) {
   if (WIFEXITED(status))
     return static_cast<std::uint32_t>(WEXITSTATUS(status));
@@ -111,6 +137,10 @@ std::uint32_t ExitCodeOf(int status) {
 }  // namespace
 
 bool RunCommand(const std::string& commandLine, std::uint32_t* exitCode) {
+  return RunCommand(commandLine, exitCode, WaitTick());
+}
+
+bool RunCommand(const std::string& commandLine, std::uint32_t* exitCode, const WaitTick& tick) {
   TheUserInterface().Write("%s\n", commandLine.c_str());
   *exitCode = kCannotStartExitCode;
 
@@ -118,8 +148,13 @@ bool RunCommand(const std::string& commandLine, std::uint32_t* exitCode) {
   if (words.empty())
     return false;
   const std::string program = FindProgram(words[0]);
-  if (program.empty())
+  if (program.empty()) {
+    const char* path = std::getenv("PATH");
+    NoteStartFailure(words[0] + " could not be started: it is neither beside the program in " +
+                     DirectoryOf(OwnExecutablePath()) + " nor in an absolute directory of PATH (" +
+                     (path ? path : "") + ")");
     return false;
+  }
 
   std::vector<char*> argv;
   for (std::string& word : words)
@@ -141,7 +176,10 @@ bool RunCommand(const std::string& commandLine, std::uint32_t* exitCode) {
   close(errorPipe[0]);
 
   int status = 0;
-  const bool waited = WaitForChild(child, &status);
+  const bool waited =
+      tick ? WaitForChildTicking(child, &status, tick) : WaitForChild(child, &status);
+  if (failed)
+    NoteStartFailure(program + " could not be started");
   // A child whose end cannot be observed has no exit code to judge it by; it
   // must not pass for a success, so it counts as one that could not be run.
   if (failed || !waited)

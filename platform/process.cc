@@ -4,6 +4,8 @@
 
 namespace {
 
+std::string StartFailure;
+
 bool IsBlank(char c) {
   return c == ' ' || c == '\t';
 }
@@ -79,4 +81,12 @@ std::string QuoteArgument(const std::string& value) {
   quoted.append(2 * backslashes, '\\');
   quoted += '"';
   return quoted;
+}
+
+std::string LastStartFailure() {
+  return StartFailure;
+}
+
+void NoteStartFailure(const std::string& reason) {
+  StartFailure = reason;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,19 @@ inline constexpr std::uint32_t kCannotStartExitCode = 98;
 // when the child cannot be started. On POSIX a child ended by a signal counts
 // as exit code 128 + the signal number.
 bool RunCommand(const std::string& commandLine, std::uint32_t* exitCode);
+
+// Called about once a second while a child runs, with the whole seconds since
+// it was started.
+using WaitTick = std::function<void(unsigned elapsedSeconds)>;
+
+// RunCommand, calling tick while the child runs (an empty tick: never).
+bool RunCommand(const std::string& commandLine, std::uint32_t* exitCode, const WaitTick& tick);
+
+// Why the last child that could not be started did not start, naming the
+// program and where it was looked for; empty while every child started.
+std::string LastStartFailure();
+// For the platform's runners: records that reason.
+void NoteStartFailure(const std::string& reason);
 
 // Splits a command line into words as the Windows C runtime does: runs of
 // blanks and tabs separate words, double quotes group, backslashes escape

@@ -8,8 +8,11 @@
 #include "base/run_flags.h"
 #include "inventory/nic_record.h"
 #include "inventory/package.h"
+#include "inventory/port_filter.h"
+#include "inventory/run_record.h"
 #include "platform/process.h"
 #include "platform/vendor_utility.h"
+#include "ui/progress_line.h"
 
 namespace {
 
@@ -68,26 +71,34 @@ UpdateDefault DecideDefault(Availability availability, std::uint32_t runFlags) {
 
 void QLogicFirmware::Select() {
   NicRecord& nic = CurrentNic();
-  if ((nic.flags & NIC_SUPPORTED) == 0)
+  // A port that -port did not choose is passed over as if it were not offered.
+  if ((nic.flags & NIC_SUPPORTED) == 0 || !PortIsChosen(nic))
     return;
   TheUserInterface().PrintAndWrite("Found %s MAC: %-17s (v%s)\n", nic.productName.c_str(),
                                    nic.macAddress.c_str(), nic.installedVersion.Text());
+  PortDecision decision = PortDecision::kDeclined;
   switch (Confirm()) {
     case ANSWER_YES:
       nic.flags |= NIC_SELECTED;
+      decision = PortDecision::kSelected;
       break;
     case ANSWER_QUIT:
       nic.flags = 0;
       RunFlags |= RUN_CANCELLED;
+      decision = PortDecision::kQuit;
       break;
     case ANSWER_SKIP:
       nic.flags &= ~NIC_SELECTED;
       RunFlags |= RUN_SKIP_DEVICE;
+      decision = PortDecision::kSkipped;
       break;
     default:
       nic.flags = 0;
       break;
   }
+  // A check-only run decides nothing: it only compares.
+  if ((RunFlags & RUN_CHECK_ONLY) == 0)
+    NoteDecision(CurrentNicIndex, decision);
 }
 
 std::ostream& QLogicFirmware::WritePrompt(std::ostream& out) {
@@ -128,14 +139,24 @@ void QLogicFirmware::Update() {
 
   const std::string command = FlashCommand(nic.pciLocation, FirmwareImageFile);
   std::uint32_t exitCode = 0;
-  if (RunCommand(command, &exitCode) && exitCode == 0) {
+  bool started = false;
+  {
+    ProgressLine progress(!ui.silent() && StandardOutputIsTerminal(),
+                          nic.pciLocation + " (MAC " + nic.macAddress + ")", nic.duration);
+    started =
+        RunCommand(command, &exitCode, [&progress](unsigned seconds) { progress.Show(seconds); });
+  }
+  NoteFlash(CurrentNicIndex, started, exitCode);
+  if (started && exitCode == 0) {
     RunFlags |= RUN_UPDATED;
     ui.PrintAndWrite("MAC %s upgrade SUCCESS!\n", nic.macAddress.c_str());
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   } else {
     RunFlags |= RUN_UPDATE_FAILED;
-    ui.PrintAndWrite(
-        "Command to upgrade firmware failed with internal error code %d\n\tCommand: %s\n",
-        static_cast<int>(exitCode), command.c_str());
+    const std::string failure = "Command to upgrade firmware failed with internal error code " +
+                                std::to_string(static_cast<int>(exitCode)) +
+                                "\n\tCommand: " + command + "\n";
+    ui.PrintAndWrite("%s", failure.c_str());
+    NoteStop(StopKind::kFailed, failure, !ui.silent());
   }
 }

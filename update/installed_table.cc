@@ -4,6 +4,7 @@
 
 #include "inventory/discovery.h"
 #include "inventory/nic_record.h"
+#include "inventory/port_filter.h"
 #include "ui/user_interface.h"
 
 namespace {
@@ -35,13 +36,14 @@ void AppendPortBlock(NicRecord& nic, std::string& table) {
 
 std::int32_t ShowInstalledFirmware(std::uint32_t, UserInterface&) {
   RunDiscovery();  // only the inventory it leaves behind matters here
-  if (SupportedNicCount == 0)
+  // A -port value that names no served port counts as no supported port.
+  if (SupportedNicCount == 0 || !CheckPortFilterValues().empty())
     return 2;
 
   std::string table;
   for (std::uint32_t index = 0; index < SupportedNicCount; ++index) {
     NicRecord nic = NicList.At(index);
-    if ((nic.flags & NIC_SUPPORTED) == 0)
+    if ((nic.flags & NIC_SUPPORTED) == 0 || !PortIsChosen(nic))
       continue;
     AppendPortBlock(nic, table);
   }

@@ -6,6 +6,7 @@
 #include "inventory/discovery.h"
 #include "inventory/nic_record.h"
 #include "inventory/package.h"
+#include "inventory/run_record.h"
 #include "platform/file_system.h"
 #include "platform/process.h"
 #include "platform/vendor_utility.h"
@@ -76,6 +77,9 @@ std::int32_t WriteVersionReport(std::uint32_t, UserInterface&) {
     ui.PrintAndWrite("Created file %s with only firmware version details.\n", path);
     return 0;
   }
-  ui.PrintAndWrite("Failed to create file %s with only firmware version details!\n", path);
+  const std::string failed =
+      std::string("Failed to create file ") + path + " with only firmware version details!\n";
+  ui.PrintAndWrite("%s", failed.c_str());
+  NoteStop(StopKind::kFailed, failed, !ui.silent());
   return 1;
 }

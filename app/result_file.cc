@@ -1,0 +1,391 @@
+#include "app/result_file.h"
+
+#include <cstdio>
+#include <vector>
+
+#include "app/package_files.h"
+#include "app/startup.h"
+#include "base/ascii.h"
+#include "base/product.h"
+#include "base/run_flags.h"
+#include "inventory/discovery.h"
+#include "inventory/package.h"
+#include "inventory/port_filter.h"
+#include "inventory/run_record.h"
+#include "platform/atomic_file.h"
+#include "platform/file_system.h"
+#include "platform/own_version.h"
+#include "platform/process.h"
+#include "ui/user_interface.h"
+#include "xml/xml.h"
+
+namespace {
+
+using nlohmann::json;
+
+// Raised whenever the document changes in a way a reader must know about.
+constexpr int kFormatVersion = 1;
+
+struct RunStart {
+  std::time_t time = 0;
+  std::vector<std::string> arguments;
+  std::string resultFile;
+  std::string versionFile;
+};
+
+RunStart Start;
+
+const char* ModeName(RunStage stage, RunMode mode, std::uint32_t runFlags) {
+  switch (stage) {
+    case RunStage::kVersion:
+      return "version";
+    case RunStage::kHelp:
+      return "help";
+    case RunStage::kStartup:
+    case RunStage::kOptionsRefused:
+      return nullptr;
+    case RunStage::kMode:
+      break;
+  }
+  switch (mode) {
+    case RunMode::kShowInstalled:
+      return "show-installed";
+    case RunMode::kWriteReport:
+      return "write-report";
+    case RunMode::kReadReport:
+      return "replay";
+    case RunMode::kVersionFile:
+      return "version-report";
+    case RunMode::kVerifyFile:
+      return "version-file";
+    case RunMode::kUpdate:
+      break;
+  }
+  return (runFlags & RUN_CHECK_ONLY) != 0 ? "check" : "update";
+}
+
+// The words of the exit codes that mean "no supported port" in a mode.
+std::string NoPortWord() {
+  return TheRunFacts().stop == StopKind::kNoServedPort ? "no-supported-port" : "failed";
+}
+
+std::string ModeOutcome(RunMode mode, std::uint32_t runFlags, std::int32_t exitCode) {
+  switch (mode) {
+    case RunMode::kShowInstalled:
+      return exitCode == 0 ? "table-shown" : NoPortWord();
+    case RunMode::kWriteReport:
+      return exitCode == 1 ? "report-written" : NoPortWord();
+    case RunMode::kReadReport:
+      if (exitCode == 2)
+        return "replayed";
+      return exitCode == 3 && TheRunFacts().stop == StopKind::kNone ? "nothing-selected" : "failed";
+    case RunMode::kVersionFile:
+      if (exitCode == 0)
+        return "version-file-written";
+      return exitCode == 4 ? NoPortWord() : "failed";
+    case RunMode::kVerifyFile:
+      return exitCode == 0 ? "dependencies-checked" : "failed";
+    case RunMode::kUpdate:
+      break;
+  }
+  if ((runFlags & RUN_UPDATE_FAILED) != 0)
+    return (runFlags & RUN_UPDATED) != 0 ? "updated-with-errors" : "failed";
+  if ((runFlags & RUN_CHECK_ONLY) != 0) {
+    switch (exitCode) {
+      case 4:
+        return "update-recommended";
+      case 5:
+        return "all-current";
+      case 6:
+        return "some-newer";
+      default:
+        return NoPortWord();
+    }
+  }
+  switch (exitCode) {
+    case 2:
+      return "updated";
+    case 3:
+      return (runFlags & RUN_CANCELLED) != 0 ? "cancelled" : "nothing-selected";
+    default:
+      return NoPortWord();
+  }
+}
+
+// The reason of a run that fell short, and whether the console already shows it.
+std::pair<std::string, bool> Reason(const std::string& outcome, std::int32_t exitCode) {
+  const RunFacts& facts = TheRunFacts();
+  const bool console = HasUserInterface() && !TheUserInterface().silent();
+  if (IsSuccessOutcome(outcome))
+    return {std::string(), true};
+  if (outcome == "cancelled")
+    return {"Firmware upgrade cancelled by User", console};
+  if (outcome == "refused")
+    return {"The options were refused: see the usage text.", console};
+  std::string reason = facts.reason;
+  if (reason.empty())
+    reason = "The run ended with exit code " + std::to_string(exitCode) + " without doing its job.";
+  // A utility that never ran must not read as a server without adapters.
+  if (const std::string failure = LastStartFailure(); !failure.empty())
+    return {reason + "; " + failure, false};
+  return {reason, !facts.reason.empty() && facts.reasonShown};
+}
+
+json Nullable(const std::string& text) {
+  return text.empty() ? json(nullptr) : json(text);
+}
+
+const char* DecisionWord(const PortFacts& port, std::uint32_t runFlags) {
+  if ((port.nic.flags & NIC_SUPPORTED) == 0)
+    return "not-served";
+  switch (port.decision) {
+    case PortDecision::kSelected:
+      return "selected";
+    case PortDecision::kDeclined:
+      return "declined";
+    case PortDecision::kSkipped:
+      return "skipped";
+    case PortDecision::kQuit:
+      return "quit";
+    case PortDecision::kFiltered:
+    case PortDecision::kNone:
+      break;
+  }
+  if (!PortIsChosen(port.nic))
+    return "filtered";
+  // Ports after the one answered with q were never asked: the quit covers them.
+  return (runFlags & RUN_CANCELLED) != 0 ? "quit" : nullptr;
+}
+
+bool HoldsPackageVersion(const NicRecord& nic) {
+  return (nic.flags & NIC_SUPPORTED) != 0 && nic.installedVersion == nic.availableVersion;
+}
+
+json PackageIs(const NicRecord& nic) {
+  if ((nic.flags & NIC_SUPPORTED) == 0)
+    return nullptr;
+  if (nic.installedVersion < nic.availableVersion)
+    return "newer";
+  return nic.installedVersion == nic.availableVersion ? "same" : "older";
+}
+
+json FlashEntry(const PortFacts& port, const char* decision, bool replay) {
+  if (replay) {
+    if (!port.markedForFlash)
+      return nullptr;
+    return {{"exit_code", nullptr},
+            {"result", HoldsPackageVersion(port.nic) ? "updated" : "failed"}};
+  }
+  if (port.flashTried) {
+    const bool updated = port.flashStarted && port.flashExitCode == 0;
+    return {{"exit_code", port.flashExitCode}, {"result", updated ? "updated" : "failed"}};
+  }
+  if (decision != nullptr && std::string(decision) == "selected")
+    return {{"exit_code", nullptr}, {"result", "not-run"}};
+  return nullptr;
+}
+
+json PortEntry(const PortFacts& port, std::uint32_t runFlags, bool replay) {
+  const NicRecord& nic = port.nic;
+  FirmwareVersion available = nic.availableVersion;  // Text() caches, so a copy
+  const bool served = (nic.flags & NIC_SUPPORTED) != 0;
+  const char* decision =
+      replay ? (served ? (port.markedForFlash ? "selected" : "declined") : "not-served")
+             : DecisionWord(port, runFlags);
+  json entry = {
+      {"location", nic.pciLocation},
+      {"mac", nic.macAddress},
+      {"interface", nic.interfaceName},
+      {"product", nic.productName},
+      {"pci_id", nic.pciId},
+      {"served", served},
+      {"installed_version", Nullable(nic.installedText)},
+      {"available_version", served ? json(available.Text()) : json(nullptr)},
+      {"package_is", PackageIs(nic)},
+      {"decision", decision == nullptr ? json(nullptr) : json(decision)},
+      {"expected_duration_s", nic.duration > 0 ? json(nic.duration) : json(nullptr)},
+      {"flash", FlashEntry(port, decision, replay)},
+  };
+  if (replay)
+    entry["holds_package_version"] = HoldsPackageVersion(nic);
+  return entry;
+}
+
+// Whether the firmware flashed in this run waits for a reboot: false when
+// nothing was flashed, null when discovery did not say.
+json RebootRequired(std::uint32_t runFlags) {
+  if ((runFlags & RUN_UPDATED) == 0)
+    return false;
+  const std::optional<std::string>& takesEffect = TheRunFacts().takesEffect;
+  if (!takesEffect.has_value())
+    return nullptr;
+  if (EqualsIgnoringCase(*takesEffect, "reboot"))
+    return true;
+  for (const char* now : {"immediate", "immediately", "now", "none"}) {
+    if (EqualsIgnoringCase(*takesEffect, now))
+      return false;
+  }
+  return nullptr;
+}
+
+std::string VersionText() {
+  char version[64] = {};
+  GetOwnFileVersion(version, sizeof version);
+  return version;
+}
+
+// The report's port elements marked "flash" (the vendor utility's report
+// format), wherever they stand in the report's small tree.
+void MarkPortsToFlash(const XmlNode& node, int depth) {
+  if (depth > 8)
+    return;
+  for (int index = 0; index < node.ChildCount(); ++index) {
+    const XmlNode entry = node.GetChild(index);
+    const char* action = entry.GetAttribute("action");
+    const char* location = entry.GetAttribute("location");
+    if (IsElementNamed(entry, "port") && action != nullptr && location != nullptr &&
+        std::string(action) == "flash") {
+      for (PortFacts& port : TheRunFacts().ports)
+        port.markedForFlash = port.markedForFlash || port.nic.pciLocation == location;
+    }
+    MarkPortsToFlash(entry, depth + 1);
+  }
+}
+
+void ReportOnStandardError(const std::string& text) {
+  std::fputs(text.c_str(), stderr);
+  std::fflush(stderr);
+}
+
+void WriteResultFile(const json& document) {
+  // Names or product texts that are not UTF-8 are replaced, never a reason to
+  // lose the whole document.
+  const std::string text = document.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+  unsigned long error = 0;
+  if (WriteFileAtomically(Start.resultFile, text, &error))
+    return;
+  char line[kPathBufferSize + 128];
+  std::snprintf(line, sizeof line, "Error: Could not write the result file %s (error %lu).\n",
+                Start.resultFile.c_str(), error);
+  if (HasUserInterface())
+    TheUserInterface().Write("%s", line);
+  ReportOnStandardError(line);
+}
+
+}  // namespace
+
+void BeginRunResult(int argc, char** argv, const EarlyOptions& early) {
+  Start.time = std::time(nullptr);
+  Start.arguments.assign(argv, argv + argc);
+  if (early.resultFile.empty() || NamesPackageFile(early.resultFile.c_str()))
+    return;
+  Start.resultFile = early.resultFile;
+  Start.versionFile = early.versionFile;
+  // An old result must never pass for this run's.
+  RemoveFile(Start.resultFile.c_str());
+}
+
+bool ResultFileRequested() {
+  return !Start.resultFile.empty();
+}
+
+std::string OutcomeWord(RunStage stage, RunMode mode, std::uint32_t runFlags,
+                        std::int32_t exitCode) {
+  switch (stage) {
+    case RunStage::kVersion:
+      return "version-shown";
+    case RunStage::kHelp:
+      return "help-shown";
+    case RunStage::kOptionsRefused:
+      return "refused";
+    case RunStage::kStartup: {
+      const StopKind stop = TheRunFacts().stop;
+      return stop == StopKind::kBusy || stop == StopKind::kAnotherRun ? "busy" : "failed";
+    }
+    case RunStage::kMode:
+      break;
+  }
+  return ModeOutcome(mode, runFlags, exitCode);
+}
+
+bool IsSuccessOutcome(const std::string& outcome) {
+  for (const char* success :
+       {"updated", "nothing-selected", "update-recommended", "all-current", "some-newer",
+        "table-shown", "report-written", "replayed", "version-file-written", "dependencies-checked",
+        "help-shown", "version-shown"}) {
+    if (outcome == success)
+      return true;
+  }
+  return false;
+}
+
+std::string IsoLocalTime(std::time_t when) {
+  std::tm local{};
+  std::tm utc{};
+  if (const std::tm* l = std::localtime(&when))
+    local = *l;
+  if (const std::tm* u = std::gmtime(&when))
+    utc = *u;
+  // The offset from the two broken-down times: they lie less than a day apart.
+  int days = local.tm_yday - utc.tm_yday;
+  if (local.tm_year != utc.tm_year)
+    days = local.tm_year > utc.tm_year ? 1 : -1;
+  const long offset = days * 86400L + (local.tm_hour - utc.tm_hour) * 3600L +
+                      (local.tm_min - utc.tm_min) * 60L + (local.tm_sec - utc.tm_sec);
+  const long minutes = (offset < 0 ? -offset : offset) / 60;
+  char text[64];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d%c%02ld:%02ld",
+                local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
+                local.tm_sec, offset < 0 ? '-' : '+', minutes / 60, minutes % 60);
+  return text;
+}
+
+json ResultDocument(RunStage stage, std::int32_t exitCode) {
+  const RunMode mode = SelectRunMode(RunFlags).mode;
+  const std::string outcome = OutcomeWord(stage, mode, RunFlags, exitCode);
+  const bool replay = stage == RunStage::kMode && mode == RunMode::kReadReport;
+  const char* modeName = ModeName(stage, mode, RunFlags);
+  json ports = json::array();
+  for (const PortFacts& port : TheRunFacts().ports)
+    ports.push_back(PortEntry(port, RunFlags, replay));
+  const std::string log = stage == RunStage::kVersion ? std::string() : LogFilePath();
+  return {
+      {"format_version", kFormatVersion},
+      {"tool", {{"name", kTitle}, {"file_version", VersionText()}}},
+      {"command_line", Start.arguments},
+      {"mode", modeName == nullptr ? json(nullptr) : json(modeName)},
+      {"started", IsoLocalTime(Start.time)},
+      {"ended", IsoLocalTime(std::time(nullptr))},
+      {"exit_code", exitCode},
+      {"outcome", outcome},
+      {"reason", Nullable(Reason(outcome, exitCode).first)},
+      {"reboot_required", RebootRequired(RunFlags)},
+      {"log", Nullable(log)},
+      {"ports", ports},
+  };
+}
+
+void FinishRunResult(RunStage stage, std::int32_t exitCode) {
+  const std::string outcome = OutcomeWord(stage, SelectRunMode(RunFlags).mode, RunFlags, exitCode);
+  const auto [reason, shown] = Reason(outcome, exitCode);
+  if (!shown) {
+    const std::string log = LogFilePath();
+    ReportOnStandardError(std::string(kTitle) + ": " + reason +
+                          (log.empty() ? std::string() : " (log: " + log + ")") + "\n");
+  }
+  if (!ResultFileRequested())
+    return;
+  // A -ql -v run kept out at start-up ends with 0, its success code: no old
+  // version file may stand beside that. Another run holding the lock may be
+  // writing that very file, so it is left to that run.
+  if (stage == RunStage::kStartup && !Start.versionFile.empty() &&
+      TheRunFacts().stop != StopKind::kAnotherRun && !NamesPackageFile(Start.versionFile.c_str()))
+    RemoveFile(Start.versionFile.c_str());
+  WriteResultFile(ResultDocument(stage, exitCode));
+}
+
+void LearnReplayedPorts(const char* reportPath) {
+  RunDiscovery();
+  XmlResult parsed;
+  MarkPortsToFlash(XmlNode::ParseFile(reportPath, nullptr, &parsed), 0);
+}

@@ -1,0 +1,85 @@
+#include "inventory/run_record.h"
+
+#include <algorithm>
+
+namespace {
+
+RunFacts Facts;
+
+std::string OneLine(const std::string& text) {
+  std::string line = text;
+  std::replace(line.begin(), line.end(), '\t', ' ');
+  const std::size_t first = line.find_first_not_of('\n');
+  const std::size_t last = line.find_last_not_of("\n ");
+  if (first == std::string::npos)
+    return std::string();
+  line = line.substr(first, last - first + 1);
+  std::replace(line.begin(), line.end(), '\n', ' ');
+  return line;
+}
+
+}  // namespace
+
+RunFacts& TheRunFacts() {
+  return Facts;
+}
+
+void NotePort(const NicRecord& nic, bool served) {
+  PortFacts port{nic};
+  port.nic.flags = served ? NIC_SUPPORTED : 0;
+  Facts.ports.push_back(port);
+}
+
+void NoteDiscoveryRead(const std::string& takesEffect) {
+  Facts.takesEffect = takesEffect;
+}
+
+PortFacts* ServedPortFacts(std::uint32_t nicIndex) {
+  std::uint32_t served = 0;
+  for (PortFacts& port : Facts.ports) {
+    if ((port.nic.flags & NIC_SUPPORTED) == 0)
+      continue;
+    if (served++ == nicIndex)
+      return &port;
+  }
+  return nullptr;
+}
+
+void NoteDecision(std::uint32_t nicIndex, PortDecision decision) {
+  if (PortFacts* port = ServedPortFacts(nicIndex))
+    port->decision = decision;
+}
+
+void NoteFlash(std::uint32_t nicIndex, bool started, std::uint32_t exitCode) {
+  if (PortFacts* port = ServedPortFacts(nicIndex)) {
+    port->flashTried = true;
+    port->flashStarted = started;
+    port->flashExitCode = exitCode;
+  }
+}
+
+void NoteStop(StopKind kind, const std::string& text, bool shown) {
+  if (Facts.stop != StopKind::kNone)
+    return;
+  Facts.stop = kind;
+  Facts.reason = OneLine(text);
+  Facts.reasonShown = shown;
+}
+
+void NoteDiscoveryFailed(std::int32_t exitCode, bool fileMissing) {
+  const bool nothingServed =
+      Facts.takesEffect.has_value() &&
+      std::none_of(Facts.ports.begin(), Facts.ports.end(),
+                   [](const PortFacts& port) { return (port.nic.flags & NIC_SUPPORTED) != 0; });
+  std::string text = fileMissing ? "Could not generate discovery file. " : "";
+  text += "Device discovery failed with error code " + std::to_string(exitCode);
+  if (nothingServed)
+    text += ": the package serves none of the ports discovered";
+  else if (!fileMissing && exitCode == 0)
+    text += ": the discovery file was refused (see the log)";
+  NoteStop(nothingServed ? StopKind::kNoServedPort : StopKind::kFailed, text, false);
+}
+
+void ResetRunFactsForTesting() {
+  Facts = RunFacts();
+}

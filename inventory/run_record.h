@@ -1,0 +1,60 @@
+/// What this run found and did, noted where it happens: every port discovery
+/// listed, with the decision taken and the flash result; what discovery said
+/// about a reboot; and why a run stopped short of its job. The result file and
+/// the reason on standard error are written from it when the run ends.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "inventory/nic_record.h"
+
+enum class PortDecision { kNone, kSelected, kDeclined, kSkipped, kQuit, kFiltered };
+
+// How a run stopped short: kNoServedPort when discovery worked but the package
+// serves none of the ports it listed, kAnotherRun when another Zentavor run
+// kept it out, kBusy when a flash tool of the vendor did, kFailed for
+// everything else.
+enum class StopKind { kNone, kFailed, kBusy, kAnotherRun, kNoServedPort };
+
+struct PortFacts {
+  NicRecord nic;  // as discovery listed it; NIC_SUPPORTED set when the package serves it
+  PortDecision decision = PortDecision::kNone;
+  bool flashTried = false;
+  bool flashStarted = false;  // false: the utility could not be started
+  std::uint32_t flashExitCode = 0;
+  bool markedForFlash = false;  // by the replayed report
+};
+
+struct RunFacts {
+  std::vector<PortFacts> ports;
+  // Set once a discovery file was read to its end: the takes-effect text it gave.
+  std::optional<std::string> takesEffect;
+  StopKind stop = StopKind::kNone;
+  std::string reason;        // the first reason noted, one line
+  bool reasonShown = false;  // the reason already stands on the console
+};
+
+RunFacts& TheRunFacts();
+
+// Discovery listed a port; ports are kept in discovery order.
+void NotePort(const NicRecord& nic, bool served);
+// Discovery read its file to the end.
+void NoteDiscoveryRead(const std::string& takesEffect);
+// The facts of the served port at this NicList index; null when discovery
+// never listed it (an inventory filled by other means).
+PortFacts* ServedPortFacts(std::uint32_t nicIndex);
+void NoteDecision(std::uint32_t nicIndex, PortDecision decision);
+void NoteFlash(std::uint32_t nicIndex, bool started, std::uint32_t exitCode);
+
+// The first stop noted stands; text is one log line (leading and trailing line
+// ends are dropped). shown: the line already reached the console.
+void NoteStop(StopKind kind, const std::string& text, bool shown);
+
+// A discovery run that failed, with the utility's exit code: a run whose file
+// was read but held no served port counts as kNoServedPort.
+void NoteDiscoveryFailed(std::int32_t exitCode, bool fileMissing);
+
+void ResetRunFactsForTesting();

@@ -1,0 +1,55 @@
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+
+#include "platform/atomic_file.h"
+
+namespace {
+
+std::string DirectoryOf(const std::string& path) {
+  const std::size_t separator = path.find_last_of("\\/");
+  if (separator == std::string::npos)
+    return ".";
+  return separator == 0 ? path.substr(0, 1) : path.substr(0, separator);
+}
+
+bool WriteAll(HANDLE file, const std::string& content) {
+  std::size_t done = 0;
+  while (done < content.size()) {
+    DWORD written = 0;
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(content.size() - done, 1 << 20));
+    if (!WriteFile(file, content.data() + done, chunk, &written, nullptr) || written == 0)
+      return false;
+    done += written;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool WriteFileAtomically(const std::string& path, const std::string& content,
+                         unsigned long* error) {
+  // GetTempFileName makes a name no one else holds, beside the target so that
+  // the move stays within one volume.
+  char temporary[MAX_PATH] = {};
+  if (GetTempFileNameA(DirectoryOf(path).c_str(), "zen", 0, temporary) == 0) {
+    *error = GetLastError();
+    return false;
+  }
+  HANDLE file = CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  bool done = file != INVALID_HANDLE_VALUE && WriteAll(file, content) && FlushFileBuffers(file);
+  DWORD failure = GetLastError();
+  if (file != INVALID_HANDLE_VALUE)
+    CloseHandle(file);
+  if (done) {
+    done = MoveFileExA(temporary, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    failure = GetLastError();
+  }
+  if (done)
+    return true;
+  *error = failure;
+  DeleteFileA(temporary);
+  return false;
+}
