@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -28,11 +29,22 @@ TEST_F(CommandLineTest, EachOptionSetsItsBitWhateverItsLetterCase) {
     const char* arg;
     std::uint32_t bit;
   } cases[] = {
-      {"-c", RUN_SHOW_INSTALLED}, {"-debug", RUN_DEBUG},      {"-Debug", RUN_DEBUG},
-      {"/DEBUG", RUN_DEBUG},      {"-e", RUN_REWRITE},        {"-REWRITE", RUN_REWRITE},
-      {"-f", RUN_FORCE},          {"-g", RUN_DOWNGRADE},      {"-downgrade", RUN_DOWNGRADE},
-      {"-n", RUN_CHECK_ONLY},     {"-QL", RUN_VERSION_FILE},  {"-S", RUN_SILENT},
-      {"/s", RUN_SILENT},         {"-y", RUN_ASSUME_DEFAULT},
+      {"-c", RUN_SHOW_INSTALLED},
+      {"-debug", RUN_DEBUG},
+      {"-Debug", RUN_DEBUG},
+      {"/DEBUG", RUN_DEBUG},
+      {"-e", RUN_REWRITE},
+      {"-REWRITE", RUN_REWRITE},
+      {"-f", RUN_FORCE},
+      {"-g", RUN_DOWNGRADE},
+      {"-downgrade", RUN_DOWNGRADE},
+      {"-n", RUN_CHECK_ONLY},
+      {"-QL", RUN_VERSION_FILE},
+      {"-S", RUN_SILENT},
+      {"/s", RUN_SILENT},
+      {"-y", RUN_ASSUME_DEFAULT},
+      {"-version", 0},
+      {"/VERSION", 0},
   };
   for (const auto& c : cases) {
     RunFlags = 0;
@@ -55,7 +67,8 @@ TEST_F(CommandLineTest, SlashIsRewrittenInPlaceOnlyForArgumentsThatWereRead) {
 }
 
 TEST_F(CommandLineTest, HelpAndUnknownArgumentsAreRefusedKeepingEarlierBits) {
-  for (const char* arg : {"-h", "?", "-help", "-HELP", "/h", "/?", "-x", "", "s", "-ss", "--s"}) {
+  for (const char* arg :
+       {"-h", "?", "-help", "-HELP", "/h", "/?", "-?", "-x", "", "s", "-ss", "--s", "-jso"}) {
     RunFlags = 0;
     EXPECT_FALSE(Parse({"-s", arg, "-y"})) << '"' << arg << '"';
     EXPECT_EQ(RunFlags, RUN_SILENT) << '"' << arg << '"';
@@ -84,7 +97,7 @@ TEST_F(CommandLineTest, FileOptionsTakeTheNextArgumentWhateverItLooksLike) {
 }
 
 TEST_F(CommandLineTest, FileOptionWithoutFileIsRefused) {
-  for (const char* option : {"-d", "-u", "-v", "/D"}) {
+  for (const char* option : {"-d", "-u", "-v", "/D", "-json", "-port"}) {
     RunFlags = 0;
     EXPECT_FALSE(Parse({"-s", option})) << option;
     EXPECT_EQ(RunFlags, RUN_SILENT) << option;
@@ -103,6 +116,53 @@ TEST_F(CommandLineTest, FileNameThatDoesNotFitTheReportPathIsRefusedNotCut) {
   EXPECT_EQ(RunFlags, 0u);
   EXPECT_STREQ(ReportPathBuffer, "kept.xml");
   EXPECT_FALSE(Parse({"-v", std::string(100000, 'c')}));
+  // The result file and a port take their word as it stands, within the same limit.
+  EXPECT_TRUE(Parse({"-json", longest, "-port", longest}));
+  EXPECT_FALSE(Parse({"-json", std::string(kPathBufferSize, 'd')}));
+  EXPECT_FALSE(Parse({"-port", std::string(kPathBufferSize, 'e')}));
+  EXPECT_STREQ(ReportPathBuffer, "kept.xml");
+}
+
+TEST_F(CommandLineTest, ResultFileNamingAPackageFileIsRefused) {
+  CurrentDirectory here(scratch_);
+  std::ofstream(scratch_ / "NICFWData.xml")
+      << "<nic_fw_package><nic><nic venid=\"1\" fwFile=\"p3p_rom.bin\"/></nic></nic_fw_package>";
+  for (const char* path : {"NICFWData.xml", "./NICFWData.xml", "tempNicList.xml", "p3p_rom.bin",
+                           "sub/../p3p_rom.bin"}) {
+    EXPECT_FALSE(Parse({"-json", path})) << path;
+  }
+  EXPECT_TRUE(Parse({"-json", "result.json", "-JSON", "NICFWData.json"}));
+}
+
+TEST_F(CommandLineTest, EarlyLookFindsHelpVersionAndFilesByTheParsersRules) {
+  const struct {
+    std::vector<std::string> args;
+    bool help, version;
+    const char* resultFile;
+    const char* versionFile;
+  } cases[] = {
+      {{"-s", "-h"}, true, false, "", ""},
+      {{"/?"}, true, false, "", ""},
+      {{"-d", "-h", "-VERSION"}, false, true, "", ""},
+      {{"-json", "a.json", "/json", "b.json", "-ql", "-v", "v.xml"},
+       false,
+       false,
+       "b.json",
+       "v.xml"},
+      {{"-port", "-version", "-json"}, false, false, "", ""},
+      {{"-v", "-json", "x"}, false, false, "", "-json"},
+  };
+  for (const auto& c : cases) {
+    Arguments arguments(c.args);
+    const EarlyOptions early = ScanEarlyOptions(arguments.argc(), arguments.argv());
+    const std::string name = ::testing::PrintToString(c.args);
+    EXPECT_EQ(early.help, c.help) << name;
+    EXPECT_EQ(early.version, c.version) << name;
+    EXPECT_EQ(early.resultFile, c.resultFile) << name;
+    EXPECT_EQ(early.versionFile, c.versionFile) << name;
+    // Nothing is rewritten before start-up.
+    EXPECT_EQ(arguments[1], c.args[0]) << name;
+  }
 }
 
 TEST_F(CommandLineTest, EmptyCommandLineIsTheDefaultRun) {
@@ -112,11 +172,25 @@ TEST_F(CommandLineTest, EmptyCommandLineIsTheDefaultRun) {
 
 TEST_F(CommandLineTest, RefusedCombinations) {
   const std::vector<std::vector<std::string>> refused = {
-      {"-s", "-y"},           {"-e", "-f"},           {"-f", "-g"},
-      {"-n", "-s"},           {"-c", "-debug", "-s"}, {"-c", "-n"},
-      {"-d", "r", "-v", "v"}, {"-d", "r", "-u", "u"}, {"-d", "r", "-y"},
-      {"-u", "r", "-v", "v"}, {"-u", "r", "-e"},      {"-ql", "-f"},
-      {"-v", "v", "-y"},      {"-n", "-y"},           {"-ql", "-v", "v", "-y"},
+      {"-s", "-y"},
+      {"-e", "-f"},
+      {"-f", "-g"},
+      {"-n", "-s"},
+      {"-c", "-debug", "-s"},
+      {"-c", "-n"},
+      {"-d", "r", "-v", "v"},
+      {"-d", "r", "-u", "u"},
+      {"-d", "r", "-y"},
+      {"-u", "r", "-v", "v"},
+      {"-u", "r", "-e"},
+      {"-ql", "-f"},
+      {"-v", "v", "-y"},
+      {"-n", "-y"},
+      {"-ql", "-v", "v", "-y"},
+      {"-d", "r", "-port", "p"},
+      {"-u", "r", "-port", "p"},
+      {"-ql", "-port", "p"},
+      {"-v", "v", "-port", "p"},
   };
   for (const auto& args : refused) {
     RunFlags = 0;
@@ -126,10 +200,23 @@ TEST_F(CommandLineTest, RefusedCombinations) {
 
 TEST_F(CommandLineTest, AcceptedCombinations) {
   const std::vector<std::vector<std::string>> accepted = {
-      {"-e", "-g", "-s"},       {"-f", "-y"},      {"-u", "r", "-ql", "-y"},
-      {"-c", "-debug"},         {"-d", "r", "-s"}, {"-v", "v", "-s"},
-      {"-e", "-g", "-y"},       {"-n", "-debug"},  {"-f", "-s", "-no_overwrite"},
-      {"-ql", "-v", "v", "-s"}, {"-s", "-s"},
+      {"-e", "-g", "-s"},
+      {"-f", "-y"},
+      {"-u", "r", "-ql", "-y"},
+      {"-c", "-debug"},
+      {"-d", "r", "-s"},
+      {"-v", "v", "-s"},
+      {"-e", "-g", "-y"},
+      {"-n", "-debug"},
+      {"-f", "-s", "-no_overwrite"},
+      {"-ql", "-v", "v", "-s"},
+      {"-s", "-s"},
+      {"-port", "03:00.0", "-s", "-e", "-g"},
+      {"-port", "p", "-n"},
+      {"-c", "-port", "p"},
+      {"-y", "-f", "-port", "p", "-port", "q"},
+      {"-c", "-json", "r.json"},
+      {"-ql", "-v", "v", "-json", "r.json"},
   };
   for (const auto& args : accepted) {
     RunFlags = 0;

@@ -21,7 +21,7 @@
 
 namespace {
 
-using nlohmann::json;
+using json = nlohmann::ordered_json;
 
 // Raised whenever the document changes in a way a reader must know about.
 constexpr int kFormatVersion = 1;
@@ -340,7 +340,7 @@ std::string IsoLocalTime(std::time_t when) {
   return text;
 }
 
-json ResultDocument(RunStage stage, std::int32_t exitCode) {
+nlohmann::ordered_json ResultDocument(RunStage stage, std::int32_t exitCode) {
   const RunMode mode = SelectRunMode(RunFlags).mode;
   const std::string outcome = OutcomeWord(stage, mode, RunFlags, exitCode);
   const bool replay = stage == RunStage::kMode && mode == RunMode::kReadReport;

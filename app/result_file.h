@@ -37,4 +37,4 @@ bool IsSuccessOutcome(const std::string& outcome);
 std::string IsoLocalTime(std::time_t when);
 
 // The whole document for a run that ended now.
-nlohmann::json ResultDocument(RunStage stage, std::int32_t exitCode);
+nlohmann::ordered_json ResultDocument(RunStage stage, std::int32_t exitCode);

@@ -4,17 +4,23 @@
 #include <fstream>
 
 #include "base/run_flags.h"
+#include "inventory/port_filter.h"
+#include "inventory/run_record.h"
 
 void AppTest::SetUp() {
   // Console output would only clutter the test report; the log gets it all the same.
   ui_->Configure(true, false, false);
   RunFlags = 0;
   ReportPathBuffer[0] = '\0';
+  ResetPortFilterForTesting();
+  ResetRunFactsForTesting();
 }
 
 void AppTest::TearDown() {
   RunFlags = 0;
   ReportPathBuffer[0] = '\0';
+  ResetPortFilterForTesting();
+  ResetRunFactsForTesting();
 }
 
 std::filesystem::path AppTest::MakeFile(const std::string& name) const {

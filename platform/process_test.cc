@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "platform/file_system.h"
 #include "ui/test_support.h"
@@ -54,6 +55,29 @@ TEST(RunCommandTest, MissingProgramGives98AndFalseWithTheCommandLineLogged) {
 
   EXPECT_FALSE(RunIt("").started);
   EXPECT_FALSE(RunIt("   ").started);
+  // The reason names the program, never an adapter.
+  EXPECT_NE(LastStartFailure().find("zentavor-no-such-program could not be started"),
+            std::string::npos)
+      << LastStartFailure();
+}
+
+TEST(RunCommandTest, TicksAboutOnceASecondWhileTheChildRuns) {
+  InstalledLog log;
+  std::vector<unsigned> ticks;
+  std::uint32_t exitCode = 12345;
+  ASSERT_TRUE(RunCommand("testchild sleep 2.5", &exitCode,
+                         [&ticks](unsigned seconds) { ticks.push_back(seconds); }));
+  EXPECT_EQ(exitCode, 0u);
+  // A child of 2.5 s is seen at 1 s and at 2 s; a slow start may add a third.
+  ASSERT_GE(ticks.size(), 2u);
+  for (std::size_t i = 0; i < ticks.size(); ++i)
+    EXPECT_EQ(ticks[i], i + 1);
+  // A quick child gets no tick and its exit code as without one.
+  ticks.clear();
+  ASSERT_TRUE(RunCommand("testchild exit 7", &exitCode,
+                         [&ticks](unsigned seconds) { ticks.push_back(seconds); }));
+  EXPECT_EQ(exitCode, 7u);
+  EXPECT_TRUE(ticks.empty());
 }
 
 TEST(RunCommandTest, ChildOutputNeverReachesOurConsole) {
