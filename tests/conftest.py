@@ -13,6 +13,7 @@ the log is $WINEPREFIX/drive_c/tavensystem/log/zentavor.log and is removed
 before each test.
 """
 
+import json
 import os
 import shutil
 import subprocess
@@ -100,6 +101,48 @@ def _fail_on_sanitizer_reports(stderr, logs_before):
         pytest.fail("sanitizer report:\n" + "\n".join(reports), pytrace=False)
 
 
+SCHEMA = json.loads((ROOT / "docs" / "result-file.schema.json").read_text())
+
+
+def _result_file_argument(args):
+    """The file a run was told to write its result to (-json FILE), or None."""
+    args, found, i = [str(a) for a in args], None, 0
+    while i < len(args) - 1:
+        option = args[i].lower().replace("/", "-", 1)
+        if option == "-json":
+            found = args[i + 1]
+        i += 2 if option in ("-json", "-d", "-u", "-v", "-port") else 1
+    return found
+
+
+def check_result_file(z, document, result):
+    """What every result file must agree with: the schema, the run's exit code,
+    its log and the simulated server's state."""
+    import jsonschema
+    from sim_state import STATE_NAME, read_state
+    jsonschema.Draft202012Validator(SCHEMA).validate(document)
+    assert document["exit_code"] == result.rc, (document, result)
+    if document["mode"] not in (None, "help", "version"):
+        assert result.log.endswith(f"Exiting with code {result.rc}\n"), result.log
+    state = read_state(z.cwd) if (z.cwd / STATE_NAME).exists() else None
+    held = {p.location: p for p in state.ports} if state else {}
+    for entry in document["ports"]:
+        flash = entry["flash"] or {}
+        if flash.get("result") == "updated" and flash.get("exit_code") is not None:
+            assert f"MAC {entry['mac']} upgrade SUCCESS!\n" in result.log, entry
+        if flash.get("result") == "failed" and flash.get("exit_code") is not None:
+            assert ("Command to upgrade firmware failed with internal error code "
+                    f"{flash['exit_code']}\n") in result.log, entry
+        if state and entry["location"] in held:
+            now = held[entry["location"]].firmware_id
+            if flash.get("result") == "updated":
+                assert now == entry["available_version"], (entry, now)
+            elif entry.get("holds_package_version") is not None:
+                assert entry["holds_package_version"] == (now == entry["available_version"])
+            elif not flash:
+                assert now == entry["installed_version"], (entry, now)
+
+
 def _normalise(data):
     return data.decode("utf-8", errors="surrogateescape").replace("\r\n", "\n")
 
@@ -109,6 +152,7 @@ class Result:
 
     def __init__(self, completed, log_before, log_after):
         self.rc = completed.returncode
+        self.document = None
         self.out_raw = completed.stdout
         self.err_raw = completed.stderr
         self.out = _normalise(completed.stdout)
@@ -184,12 +228,20 @@ class Zentavor:
         standard input (empty by default)."""
         before = self.log_bytes()
         logs_before = _sanitizer_logs()
+        target = _result_file_argument(args)
+        path = self.cwd / target if target else None
+        old = path.read_bytes() if path and path.is_file() else None
         completed = subprocess.run(
             self.command(program or self.program, *args), cwd=self.cwd, env=self.env,
             input=(input.encode() if isinstance(input, str) else (input or b"")),
             capture_output=True, timeout=timeout)
         _fail_on_sanitizer_reports(completed.stderr, logs_before)
-        return Result(completed, before, self.log_bytes())
+        result = Result(completed, before, self.log_bytes())
+        # Every result file a run writes is checked against the run.
+        if path and path.is_file() and path.read_bytes() != old:
+            result.document = json.loads(path.read_bytes().decode("utf-8"))
+            check_result_file(self, result.document, result)
+        return result
 
     def start(self, *args, program=None, **kwargs):
         """Starts a program without waiting (for concurrency tests)."""

@@ -239,7 +239,7 @@ def render(raw):
     return text.replace("\r", "")
 
 
-def run_at_terminal(z, answers, *args, timeout=60):
+def run_at_terminal(z, answers, *args, timeout=60, raw=False):
     """Runs the program at a pseudo-terminal as wide as its console (121
     columns) and types each answer, then Enter, once its question stands on the
     screen. Returns the exit code and the screen's text."""
@@ -274,7 +274,7 @@ def run_at_terminal(z, answers, *args, timeout=60):
                        and text.rstrip().endswith("):"))
             os.write(master, answer.encode() + b"\r")
         read_until(lambda text: False)
-        return program.wait(timeout=timeout), render(screen)
+        return program.wait(timeout=timeout), screen if raw else render(screen)
     finally:
         os.close(master)
         if program.poll() is None:
@@ -297,3 +297,43 @@ def test_interactive_session_at_a_terminal(z):
     assert question(same, "n") + "\n" + found(newer) in log
     assert flashed_locations(z.cwd) == [older.location]
     assert installed(z.cwd)[older.location] == PACKAGE_VERSION
+
+
+def terminal_lines(raw):
+    """The lines a terminal is left showing: a carriage return goes back to
+    the line's start and what follows overwrites it."""
+    lines, line, column = [], [], 0
+    text = re.sub(r"\x1b\][^\x07]*\x07", "", raw.decode("utf-8", errors="replace"))
+    for token in re.findall(r"\x1b\[[0-9;?]*[A-Za-z]|.|\n", text, re.S):
+        if token == "\n":
+            lines.append("".join(line).rstrip())
+            line, column = [], 0
+        elif token == "\r":
+            column = 0
+        elif token.startswith("\x1b["):
+            if token.endswith("C"):
+                column += int(token[2:-1] or 1)
+            elif token.endswith("K"):
+                del line[column:]
+        else:
+            line[len(line):] = " " * max(0, column + 1 - len(line))
+            line[column] = token
+            column += 1
+    return lines + ["".join(line).rstrip()]
+
+
+def test_long_flash_shows_progress_at_a_terminal_and_nowhere_else(z):
+    target = port("03:00.0", "4.0.555", duration="120")
+    serve(z, target, flash={"delay_ms": "3600"})
+    code, raw = run_at_terminal(z, [], "-y", raw=True)
+    assert code == 2, raw
+    # Drawn in place once the flash has run three seconds, then erased: the
+    # line that ends the flash shows nothing else.
+    assert b"Flashing 03:00.0 (MAC 00:0E:1E:03:00:00): 0:03 elapsed, about 2:00 expected" in raw
+    lines = terminal_lines(raw)
+    assert f"MAC {target.macaddress} upgrade SUCCESS!" in lines, lines
+    assert not any("Flashing" in line for line in lines), lines
+    # Redirected output and the log never get it.
+    serve(z, target, flash={"delay_ms": "3600"})
+    r = z.run("-y")
+    assert r.rc == 2 and "Flashing" not in r.out + r.log, r
