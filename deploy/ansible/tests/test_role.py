@@ -28,7 +28,9 @@ PLAYBOOK = Path(__file__).resolve().parent / "simulated_server.yml"
 INVENTORY = Path(__file__).resolve().parent / "inventory"
 BUILD_BIN = (ROOT / os.environ.get("ZENTAVOR_POSIX_DIR", "build/posix")).resolve() / "bin"
 CHECKING = "Checking for any other instance of NetXen tool!\n"
-JUDGE_TASK = "Judge the run by its exit code and the lines it logged"
+JUDGE_TASK = "Judge the run by its result file and exit code"
+ROLES = Path(__file__).resolve().parents[1] / "roles"
+ROLLOUT = Path(__file__).resolve().parents[1] / "rollout.yml"
 VERDICT_TASK = "Zentavor's verdict"
 
 
@@ -37,7 +39,8 @@ def ansible_environment(home):
     return dict(os.environ, HOME=str(home), LC_ALL="C.UTF-8", ANSIBLE_STDOUT_CALLBACK="json",
                 ANSIBLE_LOCAL_TEMP=str(home / "local"), ANSIBLE_REMOTE_TEMP=str(home / "remote"),
                 ANSIBLE_NOCOLOR="1", ANSIBLE_RETRY_FILES_ENABLED="0",
-                ANSIBLE_DEPRECATION_WARNINGS="0", ANSIBLE_PIPELINING="1")
+                ANSIBLE_DEPRECATION_WARNINGS="0", ANSIBLE_PIPELINING="1",
+                ANSIBLE_ROLES_PATH=str(ROLES), ANSIBLE_FORKS="10")
 
 
 class Play:
@@ -50,6 +53,7 @@ class Play:
             report = json.loads(completed.stdout)
         except json.JSONDecodeError:
             pytest.fail(f"ansible-playbook printed no report:\n{completed.stdout}\n{self.stderr}")
+        self.all_stats = report["stats"]
         self.stats = report["stats"].get("localhost", {})
         self.tasks = {}
         for play in report["plays"]:
@@ -94,7 +98,7 @@ class Server:
     def fetched_log(self):
         return self.logs / "localhost" / "zentavor.log"
 
-    def play(self, mode="update", **variables):
+    def play(self, mode="update", check=False, **variables):
         settings = {
             "zentavor_mode": mode,
             "zentavor_package_dir": str(self.package),
@@ -111,7 +115,8 @@ class Server:
         extra = self.root / "variables.json"
         extra.write_text(json.dumps(settings))
         completed = subprocess.run(
-            ["ansible-playbook", "-i", str(INVENTORY), str(PLAYBOOK), "-e", f"@{extra}"],
+            ["ansible-playbook", "-i", str(INVENTORY), str(PLAYBOOK), "-e", f"@{extra}"]
+            + (["--check"] if check else []),
             env=ansible_environment(self.root / "home"), stdin=subprocess.DEVNULL, capture_output=True, text=True, timeout=600)
         return Play(completed)
 
@@ -123,14 +128,6 @@ class Server:
 
     def flashed(self):
         return flashed_locations(self.state_dir)
-
-
-def only_this_run(result):
-    """The run's part of the log starts where the run did and holds one run."""
-    log = result["log"]
-    assert log.startswith(CHECKING), log
-    assert log.count("Upgrade began") == 1, log
-    return log
 
 
 def test_windows_hosts_get_drive_paths_by_default(tmp_path):
@@ -150,47 +147,67 @@ def test_outdated_port_is_recommended_then_updated_then_ok(tmp_path):
     # Compliance: the update would change the host; nothing is flashed.
     play = server.play("compliance")
     assert play.rc == 0 and play.stats["failures"] == 0, play
-    assert play.result["outcome"] == "update_recommended" and play.result["rc"] == 4, play
+    assert play.result["outcome"] == "update-recommended" and play.result["rc"] == 4, play
     assert play.verdict["changed"] is True
     assert server.flashed() == []
-    assert server.installed() == {"03:00.0": "4.0.555", "03:00.1": "4.0.556"}
 
-    # Update: the outdated port is flashed, the current one left alone.
+    # Update: the outdated port is flashed, the current one left alone, and the
+    # reboot the new firmware waits for is reported, not done.
     play = server.play("update")
     assert play.rc == 0 and play.stats["failures"] == 0, play
     assert play.result["outcome"] == "updated" and play.result["rc"] == 2, play
+    assert play.result["reboot_required"] is True and play.result["flashed"] == ["03:00.0"]
+    assert "reboot required: True" in play.verdict["msg"]
     assert play.verdict["changed"] is True and play.stats["changed"] >= 1
     assert server.flashed() == ["03:00.0"]
     assert server.installed() == {"03:00.0": "4.0.556", "03:00.1": "4.0.556"}
-    assert (server.install_dir / "NICFWData.xml").is_file()
-    # The log came back to the controller, and the verdict read only this run.
+    # The parsed result file is the fact, and the log came back to the controller.
+    assert play.result["document"]["ports"][0]["flash"]["result"] == "updated"
     assert server.fetched_log.read_bytes() == server.log.read_bytes()
-    assert server.fetched_log.read_text().endswith("Exiting with code 2\n")
-    assert "MAC 00:0E:1E:03:00:00 upgrade SUCCESS!\n" in only_this_run(play.result)
 
     # The same again: nothing to do, nothing changed anywhere in the play.
     play = server.play("update")
     assert play.rc == 0 and play.stats["failures"] == 0, play
     assert play.stats["changed"] == 0, play
-    assert play.result["outcome"] == "current" and play.result["rc"] == 3, play
+    assert play.result["outcome"] == "nothing-selected" and play.result["rc"] == 3, play
+    assert play.result["reboot_required"] is False
     assert server.flashed() == ["03:00.0"]
-    assert "SUCCESS" not in only_this_run(play.result)
-    assert server.fetched_log.read_text().count("Upgrade began") == 3
 
     play = server.play("compliance")
     assert play.stats["changed"] == 0 and play.stats["failures"] == 0, play
-    assert play.result["outcome"] == "current" and play.result["rc"] == 5, play
+    assert play.result["outcome"] == "all-current" and play.result["rc"] == 5, play
 
 
-def test_failing_flash_reports_failed_and_still_fetches_the_log(tmp_path):
+def test_check_mode_runs_a_compliance_check_and_changes_nothing(tmp_path):
+    server = Server(tmp_path, [port("03:00.0", "4.0.555")])
+    for mode in ("update", "compliance"):
+        play = server.play(mode, check=True)
+        assert play.rc == 0 and play.stats["failures"] == 0, play
+        assert play.result["outcome"] == "update-recommended" and play.result["rc"] == 4, play
+        assert play.verdict["changed"] is True
+        assert play.result["document"]["command_line"][1] == "-n"
+    assert server.flashed() == [] and server.installed() == {"03:00.0": "4.0.555"}
+    assert not server.install_dir.exists()
+
+
+def test_only_the_chosen_ports_are_flashed(tmp_path):
+    server = Server(tmp_path, [port("03:00.0", "4.0.555"), port("03:00.1", "4.0.555")])
+    play = server.play("update", zentavor_ports=["00:0E:1E:03:00:01"])
+    assert play.stats["failures"] == 0 and play.result["flashed"] == ["03:00.1"], play
+    assert server.installed() == {"03:00.0": "4.0.555", "03:00.1": "4.0.556"}
+    play = server.play("update", zentavor_ports=["09:00.0"])
+    assert play.stats["failures"] == 1 and "09:00.0" in play.result["message"], play
+
+
+def test_failing_flash_reports_failed_with_the_reason_and_still_fetches_the_log(tmp_path):
     server = Server(tmp_path, [port("03:00.0", "4.0.555", flash_exit=7),
                                port("03:00.1", "4.0.555")])
     play = server.play("update")
     assert play.rc != 0 and play.stats["failures"] == 1, play
-    assert play.result["outcome"] == "flash_failed" and play.result["rc"] == 0, play
+    assert play.result["outcome"] == "updated-with-errors" and play.result["rc"] == 0, play
     assert play.verdict["failed"] is True
     # The other port was flashed: the host did change.
-    assert play.result["changed"] is True
+    assert play.result["changed"] is True and play.result["flashed"] == ["03:00.1"]
     assert "internal error code 7" in play.result["message"]
     assert server.installed() == {"03:00.0": "4.0.555", "03:00.1": "4.0.556"}
     assert server.fetched_log.read_text().endswith("Exiting with code 0\n")
@@ -200,12 +217,11 @@ def test_host_without_a_served_adapter_fails_unless_allowed(tmp_path):
     server = Server(tmp_path, [port("05:00.0", "3.4.216", ids=FOREIGN_IDS)])
     play = server.play("update")
     assert play.stats["failures"] == 1, play
-    assert play.result["outcome"] == "no_adapter" and play.result["rc"] == 0, play
-    assert "8086-10FB-8086-000C" in play.result["message"]
+    assert play.result["outcome"] == "no-supported-port" and play.result["rc"] == 0, play
 
     play = server.play("update", zentavor_no_adapter_ok=True)
     assert play.stats["failures"] == 0 and play.stats["changed"] == 0, play
-    assert play.result["outcome"] == "no_adapter", play
+    assert play.result["outcome"] == "no-supported-port", play
 
 
 def test_options_zentavor_refuses_stop_the_role_before_anything_is_copied(tmp_path):
@@ -216,3 +232,64 @@ def test_options_zentavor_refuses_stop_the_role_before_anything_is_copied(tmp_pa
     assert "force (-f) goes with neither" in play.stderr + json.dumps(play.tasks)
     assert not server.install_dir.exists()
     assert server.calls() == []
+
+
+def rollout(root, hosts):
+    """Runs the staged-rollout playbook over simulated hosts on this machine,
+    each with its own package directory, log, lock directory and simulator
+    state. hosts: {name: [ports]}. Returns the stats per host."""
+    package = root / "package"
+    package.mkdir()
+    write_package(package)
+    write_image(package)
+    shutil.copy2(BUILD_BIN / "netscli", package / "netscli")
+    inventory = {}
+    for name, ports in hosts.items():
+        host = root / name
+        for directory in ("sysdrive", "tmp", "lock", "server"):
+            (host / directory).mkdir(parents=True)
+        SimState(ports=ports).write(host / "server")
+        inventory[name] = {
+            "ansible_connection": "local", "ansible_python_interpreter": "/usr/bin/python3",
+            "zentavor_install_dir": str(host / "opt"), "zentavor_fetch_dir": str(root / "logs"),
+            "zentavor_environment": {"SystemDrive": str(host / "sysdrive"),
+                                     "TMPDIR": str(host / "tmp"),
+                                     "ZENTAVOR_LOCK_DIR": str(host / "lock"),
+                                     "NETSCLI_STATE": str(host / "server" / "netscli_state.xml")}}
+    (root / "hosts.yml").write_text(json.dumps({"zentavor_servers": {"hosts": inventory}}))
+    extra = {"zentavor_package_dir": str(package), "zentavor_program": str(BUILD_BIN / "zentavor"),
+             "zentavor_batch": 5}
+    (root / "extra.json").write_text(json.dumps(extra))
+    (root / "home").mkdir()
+    completed = subprocess.run(
+        ["ansible-playbook", "-i", str(root / "hosts.yml"), str(ROLLOUT), "-e", f"@{root / 'extra.json'}"],
+        env=ansible_environment(root / "home"), stdin=subprocess.DEVNULL, capture_output=True,
+        text=True, timeout=900)
+    return completed, json.loads(completed.stdout)["stats"]
+
+
+HOSTS = [f"server{i:02d}" for i in range(1, 21)]
+
+
+def test_failing_canary_stops_the_rollout_before_any_other_host(tmp_path):
+    hosts = {name: [port("03:00.0", "4.0.555")] for name in HOSTS}
+    hosts[HOSTS[0]] = [port("03:00.0", "4.0.555", flash_exit=7)]
+    completed, stats = rollout(tmp_path, hosts)
+    assert completed.returncode != 0
+    assert stats[HOSTS[0]]["failures"] == 1, stats
+    assert set(stats) == {HOSTS[0]}, stats
+    for name in HOSTS[1:]:
+        assert read_calls(tmp_path / name / "server") == [], name
+        assert not (tmp_path / name / "opt").exists(), name
+
+
+def test_clean_rollout_updates_every_host_in_batches(tmp_path):
+    hosts = {name: [port("03:00.0", "4.0.555"), port("03:00.1", "4.0.556")] for name in HOSTS}
+    completed, stats = rollout(tmp_path, hosts)
+    assert completed.returncode == 0, completed.stdout[-2000:] + completed.stderr
+    assert set(stats) == set(HOSTS)
+    for name in HOSTS:
+        assert stats[name]["failures"] == 0 and stats[name]["changed"] >= 1, (name, stats[name])
+        assert installed(tmp_path / name / "server") == {"03:00.0": "4.0.556",
+                                                         "03:00.1": "4.0.556"}, name
+        assert flashed_locations(tmp_path / name / "server") == ["03:00.0"], name
