@@ -16,7 +16,7 @@ ROOT = Path(__file__).resolve().parent.parent
 README = (ROOT / "README.md").read_text()
 MANPAGE = (ROOT / "docs" / "zentavor.1").read_text()
 SAMPLE_DESCRIPTOR = (ROOT / "packaging" / "NICFWData.xml").read_text()
-FILE_OPTIONS = {"-d", "-u", "-v"}
+FILE_OPTIONS = {"-d", "-u", "-v", "-json", "-port"}
 HELP_OPTIONS = {"-h", "-help", "?"}
 STAMP = r"[A-Z][a-z]{2} [A-Z][a-z]{2} [ \d]\d \d\d:\d\d:\d\d \d{4}"
 
@@ -97,7 +97,7 @@ def test_every_documented_option_is_accepted_and_nothing_is_missing(zq):
 def test_option_matrix_in_the_readme_is_the_programs(zq):
     matrix = readme_matrix()
     options = sorted({row for row, _ in matrix})
-    assert len(options) == 11
+    assert len(options) == 12
     for row, column in matrix:
         assert matrix[row, column] == matrix[column, row], (row, column)
     for i, row in enumerate(options):
