@@ -101,6 +101,14 @@ EXPECTED_CODE = {"empty": 3, "truncated": 1, "binary": None,
                  "UTF-16 big-endian without mark": 11, "deeply nested": 17}
 
 READABLE = {
+    # Saved by an editor in Windows-1252: an accented letter ending a product
+    # name is one byte that UTF-8 reads as the start of a three-byte character.
+    "Windows-1252 with an accented name":
+        lambda text: re.sub(r'(NX3031[^"]*)"', '\\1\u00e9"', text).encode("cp1252"),
+    # A processing instruction without data, inside the document element.
+    "processing instruction without data":
+        lambda text: re.sub(r"(<(nic_fw_package|korvel_rom_discovery)[^>]*>)", r"\1<?edited?>",
+                            text).encode(),
     "UTF-16 little-endian with mark": lambda text: b"\xff\xfe" + text.encode("utf-16-le"),
     "UTF-16 little-endian without mark": lambda text: text.encode("utf-16-le"),
     "UTF-16 big-endian with mark": lambda text: b"\xfe\xff" + text.encode("utf-16-be"),

@@ -43,13 +43,15 @@ XmlSettings& TheXmlSettings();
 // Width in bytes of a UTF-8 character by its first byte; 0 for the terminating zero.
 extern const std::uint8_t kXmlUtf8CharWidth[256];
 
-// Steps over one character. A lead byte may promise more bytes than the text has
-// left; the scan then stops on the terminating zero instead of running past it.
+// Steps over one character. Only continuation bytes (10xxxxxx) are taken with a
+// lead byte: a lead byte without all of them (text saved in a one-byte encoding
+// such as ISO-8859-1, or cut short by the end of the text) is one character of
+// its own, so the markup or terminating zero after it is never stepped over.
 inline const char* XmlNextChar(const char* p) {
   const unsigned width = kXmlUtf8CharWidth[static_cast<unsigned char>(*p)];
   for (unsigned i = 1; i < width; ++i) {
-    if (p[i] == 0)
-      return p + i;
+    if ((static_cast<unsigned char>(p[i]) & 0xC0) != 0x80)
+      return p + 1;
   }
   return p + width;
 }

@@ -439,7 +439,10 @@ class ElementParser {
   explicit ElementParser(ParseState& state)
       : s_(state), settings_(TheXmlSettings()), end_(state.source + std::strlen(state.source)) {}
 
-  ElementEnd Parse(const XmlNode& node, int depth);
+  // pending: text already read after the element's name that the start tag
+  // goes on from (the "?" of "<?name?>"), or none.
+  ElementEnd Parse(const XmlNode& node, int depth, const char* pending = nullptr,
+                   std::size_t pendingLength = 0);
 
  private:
   const char* Cursor() const { return s_.source + s_.position; }
@@ -550,11 +553,17 @@ ElementEnd ElementParser::OpenChild(const XmlNode& node, const XmlTokenInfo& tok
     Fail(XmlError::NestingTooDeep);
     return ElementEnd::Stop;
   }
-  const XmlNode child = AddChildElement(node, XmlCopyText(name.start, name.length),
-                                        token.kind == XmlToken::DeclarationStart, kXmlParserGrowth);
-  if (Parse(child, depth + 1) == ElementEnd::Stop)
-    return ElementEnd::Stop;
-  return ElementEnd::Finished;
+  const bool declaration = token.kind == XmlToken::DeclarationStart;
+  // In "<?name?>" the name token runs on into the "?" that closes the
+  // instruction; that "?" is read as it is after "<?name ?>".
+  const bool closedAtName = declaration && name.length > 1 && name.start[name.length - 1] == '?' &&
+                            name.start[name.length] == '>';
+  const std::size_t nameLength = closedAtName ? name.length - 1 : name.length;
+  const XmlNode child =
+      AddChildElement(node, XmlCopyText(name.start, nameLength), declaration, kXmlParserGrowth);
+  const ElementEnd end =
+      closedAtName ? Parse(child, depth + 1, name.start + nameLength, 1) : Parse(child, depth + 1);
+  return end == ElementEnd::Stop ? ElementEnd::Stop : ElementEnd::Finished;
 }
 
 ElementEnd ElementParser::ReadEndTag(const XmlNode& node) {
@@ -612,11 +621,12 @@ bool ElementParser::ReadAttributeValue(const XmlNode& node, const XmlTokenInfo& 
   return true;
 }
 
-ElementEnd ElementParser::Parse(const XmlNode& node, int depth) {
-  TagState state = s_.first ? TagState::Outside : TagState::ExpectName;
+ElementEnd ElementParser::Parse(const XmlNode& node, int depth, const char* pending,
+                                std::size_t pendingLength) {
+  TagState state = s_.first             ? TagState::Outside
+                   : pending != nullptr ? TagState::HaveName
+                                        : TagState::ExpectName;
   s_.first = false;
-  const char* pending = nullptr;
-  std::size_t pendingLength = 0;
   const XmlNodeRecord* r = node.record();
   for (;;) {
     // In content only markup and the end of the text matter, and every token

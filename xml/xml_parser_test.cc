@@ -66,10 +66,15 @@ TEST(XmlTokenizer, ClearMarkersAreCaseSensitiveAndTriedBeforeTags) {
   EXPECT_EQ(Tokens("<!doctype"), "2:< 0:!doctype 9:");
 }
 
-TEST(XmlTokenizer, MultiByteCharactersHideMarkupBytes) {
-  // E0 announces three bytes: "<" and "b" belong to the character.
-  EXPECT_EQ(Tokens("\xE0<b>"), "0:\xE0<b 4:> 9:");
-  EXPECT_EQ(Tokens("'\xC3'x'"), "1:'\xC3'x' 9:");
+TEST(XmlTokenizer, LeadBytesTakeOnlyContinuationBytes) {
+  // A whole character is read as one: E2 82 AC is the euro sign.
+  EXPECT_EQ(Tokens("\xE2\x82\xAC<b>"), "0:\xE2\x82\xAC 2:< 0:b 4:> 9:");
+  // A lead byte without all its continuation bytes (text saved in a one-byte
+  // encoding) is a character of its own: the markup after it stays markup.
+  EXPECT_EQ(Tokens("\xE0<b>"), "0:\xE0 2:< 0:b 4:> 9:");
+  EXPECT_EQ(Tokens("\xE9\x80<b>"), "0:\xE9\x80 2:< 0:b 4:> 9:");
+  EXPECT_EQ(Tokens("'\xC3'x'"), "1:'\xC3' 0:x' 9:");
+  EXPECT_EQ(Tokens("\xF0\x9F\x98'"), "0:\xF0\x9F\x98' 9:");
 }
 
 TEST(XmlTokenizer, LeadByteBeforeTheEndNeverStepsPastIt) {
@@ -136,6 +141,22 @@ TEST(XmlElementParser, DeclarationsHoldTheDocumentAtTopLevelOnly) {
   EXPECT_EQ(ParseAndDescribe("<r><?pi a=\"1\"?><c/></r>"), "r{?pi(a=\"1\") c} / 0 0:0");
   EXPECT_EQ(ParseAndDescribe("<r><?pi go?><c/></r>"), "r{?pi(go) c} / 0 0:0");
   EXPECT_EQ(ParseAndDescribe("<?xml version=1.0?><r/>"), "?xml(version=\"1.0\"){r} / 0 0:0");
+  // Without data the "?" that ends the instruction follows its name directly.
+  EXPECT_EQ(ParseAndDescribe("<r><?pi?><c/></r>"), "r{?pi c} / 0 0:0");
+  EXPECT_EQ(ParseAndDescribe("<r><a><?pi?></a><c/></r>"), "r{a{?pi} c} / 0 0:0");
+  EXPECT_EQ(ParseAndDescribe("<?pi?><r/>"), "?pi{r} / 0 0:0");
+  EXPECT_EQ(ParseAndDescribe("<?pi?><r/>", "r"), "r / 0 0:0");
+  EXPECT_EQ(ParseAndDescribe("<r><?"
+                             "?></r>"),
+            "r{?"
+            "?} / 1 1:12");
+}
+
+TEST(XmlElementParser, TextInAOneByteEncodingHidesNoMarkup) {
+  // E9 is "e" with an accent in ISO-8859-1 and Windows-1252.
+  EXPECT_EQ(ParseAndDescribe("<r>\xE9</r>"), "r{\"\xE9\"} / 0 0:0");
+  EXPECT_EQ(ParseAndDescribe("<r n=\"Caf\xE9\" v=\"1\"/>"), "r(n=\"Caf\xE9\" v=\"1\") / 0 0:0");
+  EXPECT_EQ(ParseAndDescribe("<r>\xC3\xA9</r>"), "r{\"\xC3\xA9\"} / 0 0:0");
 }
 
 TEST(XmlElementParser, TextRunsAreTrimmedAndJoinedAcrossComments) {
@@ -204,7 +225,10 @@ TEST(XmlEntities, UnescapeHonoursTheRunLengthAndRefusesZeroBytes) {
   EXPECT_EQ(Unescape("ab\0cd", 5, &error), "ab");
   // A lead byte whose character would cross the run's end is cut there.
   EXPECT_EQ(Unescape("x\xE2&amp;", 2, &error), "x\xE2");
-  EXPECT_EQ(Unescape("\xE2&a;&amp;", 9, &error), "\xE2&a;&");
+  // A lead byte never takes an entity after it for part of its character.
+  EXPECT_EQ(Unescape("\xE2&amp;", 6, &error), "\xE2&");
+  EXPECT_EQ(Unescape("\xE2&a;&amp;", 9, &error), "(none)");
+  EXPECT_EQ(error, XmlError::UnknownCharacterEntity);
 }
 
 TEST(XmlFirstTag, FindsTheExpectedElementAmongTopLevelChildren) {

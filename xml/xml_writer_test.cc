@@ -107,10 +107,13 @@ TEST(XmlEscaping, ReplacesTheFiveSpecialSingleByteCharacters) {
   EXPECT_EQ(XmlEscapedLength(source), 31);
   char buffer[32];
   EXPECT_STREQ(XmlEscape(buffer, source), "a&amp;b&lt;c&gt;d&quot;e&apos;f");
-  // Bytes inside a multi-byte character are copied, not escaped; a lead byte
-  // just before the end copies only what is there.
-  EXPECT_EQ(XmlEscapedLength("\xE2<>&"), 3 + 5);
-  EXPECT_STREQ(XmlEscape(buffer, "\xE2<>&"), "\xE2<>&amp;");
+  // A multi-byte character is copied whole; a lead byte without its
+  // continuation bytes is copied alone, and the markup after it escaped; a lead
+  // byte just before the end copies only what is there.
+  EXPECT_EQ(XmlEscapedLength("\xE2\x82\xAC<"), 3 + 4);
+  EXPECT_STREQ(XmlEscape(buffer, "\xE2\x82\xAC<"), "\xE2\x82\xAC&lt;");
+  EXPECT_EQ(XmlEscapedLength("\xE2<>&"), 1 + 4 + 4 + 5);
+  EXPECT_STREQ(XmlEscape(buffer, "\xE2<>&"), "\xE2&lt;&gt;&amp;");
   EXPECT_EQ(XmlEscapedLength("x\xF0"), 2);
   EXPECT_STREQ(XmlEscape(buffer, "x\xF0"), "x\xF0");
 }
