@@ -327,6 +327,21 @@ def test_answers_cut_off_by_the_end_of_input(z, typed, flashed, code, input_ran_
     assert ("Unknown input problem!\nQuit...\n" in r.out) == input_ran_out
 
 
+# Lines typed at a Windows terminal, or written there, end in CR LF: the CR
+# belongs to the line end in both builds.
+@pytest.mark.parametrize("typed, flashed, code", [
+    ("n\r\ny\r\n", ["03:00.1"], 2),
+    ("\r\nn\r\n", ["03:00.0"], 2),  # the first takes its default, yes
+    ("q\r\n", [], 3),
+])
+def test_answers_ending_in_cr_lf(z, typed, flashed, code):
+    two_ports(z)
+    r = z.run(input=typed)
+    assert r.rc == code, r
+    assert flashed_locations(z.cwd) == flashed
+    assert "Unknown input problem!" not in r.out
+
+
 # A firmware image named with blanks and quotes.
 
 @pytest.mark.parametrize("image", ["p3p rom.bin", "o'brien's rom.bin", 'the "new" rom.bin',

@@ -85,6 +85,44 @@ TEST_F(AskTest, EmptyLineGivesTheEmptyLineAnswerAndLastLineNeedsNoNewline) {
   EXPECT_EQ(log_.ui().Ask("C?", ANSWER_NO, ANSWER_NO, ANSWER_NO, "n"), ANSWER_YES);
 }
 
+// A line typed at a Windows terminal, or written there, ends in CR LF: the CR
+// belongs to the line end and the answer means what it means without it. Every
+// trailing CR goes, as the Windows runtime folds a CR before CR LF into the line.
+TEST_F(AskTest, CarriageReturnBeforeTheLineEndIsNotPartOfTheAnswer) {
+  const std::vector<std::pair<std::string, std::int32_t>> cases = {
+      {"y\r\n", ANSWER_YES},  {"No\r\n", ANSWER_NO},   {"quit\r\n", ANSWER_QUIT},
+      {"c\r\n", ANSWER_SKIP}, {"y\r\r\n", ANSWER_YES}, {"\r\n", ANSWER_SKIP},
+      {"y\rx\n", ANSWER_NO},  {"y\r", ANSWER_YES},  // the last line, without its LF
+  };
+  std::string input;
+  for (const auto& [line, expected] : cases)
+    input += line;
+  Type(input);
+  for (const auto& [line, expected] : cases)
+    EXPECT_EQ(log_.ui().Ask("Update?", ANSWER_NO, ANSWER_NO, ANSWER_SKIP, "n"), expected) << line;
+#ifndef _WIN32
+  // The log keeps what was read, CR and all (the Windows runtime reads CR LF as
+  // LF before the program sees it).
+  EXPECT_NE(log_.Text().find("(n):y\r\n"), std::string::npos);
+  EXPECT_NE(log_.Text().find("(n):\r\n"), std::string::npos);
+#endif
+}
+
+// An interrupt ends the wait for an answer as q does, without reading: the
+// question's line ends, unanswered, and nothing else is said.
+TEST_F(AskTest, InterruptAnswersQuitWithoutReading) {
+  Type("y\n");
+  static bool interrupted = false;
+  log_.ui().SetInterruptProbe([] { return interrupted; });
+  interrupted = true;
+  EXPECT_EQ(AskDefaultYes(), ANSWER_QUIT);
+  EXPECT_EQ(log_.Text(), "Update? y/n/q/c (y):\n");
+  interrupted = false;
+  EXPECT_EQ(AskDefaultYes(), ANSWER_YES) << "the typed answer was left for the next question";
+  log_.ui().SetInterruptProbe(nullptr);
+  EXPECT_EQ(Console(), "Update? y/n/q/c (y):\nUpdate? y/n/q/c (y):");
+}
+
 TEST_F(AskTest, QuestionOnConsoleAndLogWithTheAnswerVerbatimAfterIt) {
   Type("Yes\n");
   EXPECT_EQ(log_.ui().Ask("Port 1:\nUpdate it?", ANSWER_NO, ANSWER_YES, ANSWER_NO, "n"),

@@ -75,6 +75,10 @@ void UserInterface::SetInput(std::FILE* input) {
   input_ = input;
 }
 
+void UserInterface::SetInterruptProbe(bool (*probe)()) {
+  interruptProbe_ = probe;
+}
+
 bool UserInterface::OpenLog() {
   if (log_)
     return true;
@@ -151,14 +155,25 @@ std::int32_t UserInterface::Ask(const std::string& prompt, std::int32_t silentAn
   WriteText(question);
 
   // 79 characters at most: the rest of a longer line answers the next question.
+  // An interrupt breaks the wait off (the read fails): the question then ends
+  // the run as q would, and its line ends unanswered.
   char line[80];
-  if (!std::fgets(line, sizeof line, input_)) {
+  if (Interrupted() || !std::fgets(line, sizeof line, input_)) {
+    if (Interrupted()) {
+      PrintAndWrite("\n");
+      return ANSWER_QUIT;
+    }
     PrintAndWrite("Unknown input problem!\nQuit...\n");
     return ANSWER_NO;
   }
   std::size_t length = std::strlen(line);
   WriteText(std::string(line, length));
   if (length > 0 && line[length - 1] == '\n')
+    line[--length] = '\0';
+  // Lines typed on Windows terminals, or written there, end in CR LF: the CR
+  // is part of the line end, not of the answer. All of them go, so that both
+  // builds read "y\r\r\n" alike (the Windows runtime hands it over as "y\r\n").
+  while (length > 0 && line[length - 1] == '\r')
     line[--length] = '\0';
   if (length == 0)
     return emptyLineAnswer;
