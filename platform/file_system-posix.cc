@@ -20,8 +20,13 @@ bool RemoveFile(const char* path) {
   return unlink(path) == 0;
 }
 
+// The log's directories are shared by every run and every administrator: a
+// umask of 000 must not leave them writable by all, nor 077 shut out readers.
 bool MakeDirectory(const char* path) {
-  return mkdir(path, 0777) == 0;
+  if (mkdir(path, 0755) != 0)
+    return false;
+  chmod(path, 0755);
+  return true;
 }
 
 // The variable Windows itself defines for the system drive; unset means the

@@ -16,6 +16,7 @@ bool FileExists(const char* path);
 bool RemoveFile(const char* path);
 
 // Creates one directory; false when it could not be created (it may exist already).
+// POSIX: with mode 0755 whatever the umask.
 bool MakeDirectory(const char* path);
 
 // The drive of the system directory, e.g. "C:" on Windows; on POSIX the value of

@@ -7,6 +7,7 @@ nothing that did not happen is reported as done."""
 import os
 import shutil
 import signal
+import stat
 import subprocess
 import time
 from pathlib import Path
@@ -237,6 +238,49 @@ def test_run_goes_on_without_a_log(z, what):
         assert installed(z.cwd) == {"03:00.0": PACKAGE_VERSION}
     finally:
         clean_up(blocker)
+
+
+# The log lies in a shared place and the program runs as root: its directories
+# are created readable by all and writable by root alone whatever the umask, and
+# only a regular file reached without following a link is written to.
+
+@pytest.mark.parametrize("umask", [0o000, 0o077])
+def test_log_directories_are_0755_whatever_the_umask(z, umask):
+    if z.windows:
+        pytest.skip("Windows has no umask; the log's folders are the prefix's")
+    outdated_server(z)
+    completed = subprocess.run(z.command(z.program, "-n"), cwd=z.cwd, env=z.env,
+                               stdin=subprocess.DEVNULL, capture_output=True, timeout=120,
+                               umask=umask)
+    assert completed.returncode == 4
+    for directory in (z.log_path.parent, z.log_path.parent.parent):
+        assert stat.S_IMODE(directory.stat().st_mode) == 0o755, directory
+    assert stat.S_IMODE(z.log_path.stat().st_mode) == 0o644 & ~umask
+
+
+@pytest.mark.parametrize("planted", ["link to a root-only file", "dangling link", "FIFO"])
+def test_log_that_is_not_a_regular_file_is_never_written(z, planted):
+    if z.windows:
+        pytest.skip("links and FIFOs at the log's place are a POSIX matter")
+    outdated_server(z)
+    z.log_path.parent.mkdir(parents=True)
+    secret = z.root / "secret"
+    secret.write_text("root only\n")
+    secret.chmod(0o600)
+    if planted == "link to a root-only file":
+        z.log_path.symlink_to(secret)
+    elif planted == "dangling link":
+        z.log_path.symlink_to(z.root / "nowhere")
+    else:
+        os.mkfifo(z.log_path)
+    # Handled as a log that cannot be opened: the run goes on and ends as usual
+    # (a FIFO without a reader would have held it at the open for good).
+    rc, out, _ = run_without_log(z, "-s")
+    assert rc == 2
+    assert installed(z.cwd) == {"03:00.0": PACKAGE_VERSION}
+    assert secret.read_text() == "root only\n"
+    assert not (z.root / "nowhere").exists()
+    assert z.log_path.is_symlink() or stat.S_ISFIFO(z.log_path.lstat().st_mode)
 
 
 # The version-only file that cannot be written: no file, and the failure said.

@@ -165,11 +165,19 @@ def test_log_path_that_does_not_fit_refuses_the_run_on_standard_error(zd):
     assert not (zd.root / ("d" * 250)).exists()
 
 
-def test_stale_lock_is_removed_with_a_warning(zd):
-    zd.lock_path.write_text("stale")
+@pytest.mark.parametrize("planted", ["file", "link"])
+def test_stale_lock_is_removed_with_a_warning(zd, planted):
+    target = zd.root / "target"
+    if planted == "link":
+        # Removing a link removes the link itself, never what it points to.
+        target.write_text("keep")
+        zd.lock_path.symlink_to(target)
+    else:
+        zd.lock_path.write_text("stale")
     r = zd.run("-v", "versions.xml")
     assert r.rc == 0
-    assert not zd.lock_path.exists()
+    assert not zd.lock_path.exists() and not zd.lock_path.is_symlink()
+    assert planted == "file" or target.read_text() == "keep"
     assert r.log.startswith(CHECKING + STALE_LOCK + RULE)
     assert STALE_LOCK not in r.out
     assert r.log.endswith("Exiting with code 0\n")
