@@ -211,6 +211,12 @@ bool CheckOptionCompatibility() {
   return true;
 }
 
+bool CheckReportPath() {
+  if ((RunFlags & (RUN_WRITE_REPORT | RUN_VERIFY_FILE)) == 0)
+    return true;
+  return !NamesPackageFile(ReportPathBuffer);
+}
+
 void ShowUsage(char* programPath) {
   const char* name = "";
   if (programPath != nullptr) {

@@ -23,5 +23,10 @@ bool ParseCommandLine(int argc, char** argv);
 // False when the options in RunFlags may not be combined.
 bool CheckOptionCompatibility();
 
+// False when -d or -v names one of the package's own files (the descriptor,
+// its image, the discovery file): both modes delete the file at their path
+// first, and a typo must not destroy the package.
+bool CheckReportPath();
+
 // Writes the usage text to console and log; shortens programPath in place.
 void ShowUsage(char* programPath);

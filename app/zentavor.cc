@@ -114,9 +114,10 @@ int RunZentavor(int argc, char** argv) {
     return 0;
   }
 
-  // Parsing stops at the first bad argument, and the check only makes sense
+  // Parsing stops at the first bad argument, and the checks only make sense
   // for a command line that was read to the end.
-  const bool valid = ParseCommandLine(argc, argv) && CheckOptionCompatibility();
+  const bool valid = ParseCommandLine(argc, argv) && CheckOptionCompatibility() &&
+                     CheckReportPath();
 
   UserInterface& ui = TheUserInterface();
   ui.Configure((RunFlags & RUN_SILENT) != 0, (RunFlags & RUN_DEBUG) != 0,

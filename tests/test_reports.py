@@ -28,6 +28,10 @@ def serve(z, *ports, image=True, **state):
     SimState(ports=list(ports), **state).write(z.cwd)
 
 
+def native(z, path):
+    return "Z:" + str(path).replace("/", "\\") if z.windows else str(path)
+
+
 def product_version():
     text = (Path(__file__).resolve().parent.parent / "CMakeLists.txt").read_text()
     return re.search(r"project\(zentavor VERSION ([\d.]+)", text).group(1)
@@ -58,6 +62,35 @@ def test_failed_report_leaves_no_old_one_behind(z):
     assert r.out == ""
     assert "\nFailed to generate NIC discovery report to report.xml.\n" in r.log
     assert not (z.cwd / "report.xml").exists()
+
+
+# A report path that names one of the package's own files (a typo away from the
+# report's name) is refused as an option: the modes would delete it first.
+@pytest.mark.parametrize("args", [
+    ["-d", "NICFWData.xml"],
+    ["-d", IMAGE_NAME],
+    ["-d", "tempNicList.xml"],
+    ["-d", "./NICFWData.xml"],
+    ["-d", "sub/../" + IMAGE_NAME],
+    ["-d", "{cwd}/tempNicList.xml"],
+    ["-d", "nicfwdata.XML"],
+    ["-ql", "-v", "NICFWData.xml"],
+    ["-s", "-v", IMAGE_NAME],
+])
+def test_report_path_that_names_a_package_file_is_refused(z, args):
+    standard_server(z.cwd)
+    (z.cwd / "sub").mkdir()
+    package = {name: (z.cwd / name).read_bytes() for name in ("NICFWData.xml", IMAGE_NAME)}
+    args = [a.format(cwd=native(z, z.cwd)) for a in args]
+    r = z.run(*args)
+    assert {name: (z.cwd / name).read_bytes() for name in package} == package
+    if args[1] == "nicfwdata.XML" and not z.windows:
+        assert r.rc == 1, r  # another file on POSIX, where letter case tells names apart
+        return
+    assert r.rc == 0, r
+    assert "USAGE: " in r.log
+    assert "Upgrade completed" not in r.log
+    assert read_calls(z.cwd) == []
 
 
 def test_report_the_utility_never_wrote_is_a_failure(z):
