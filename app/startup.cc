@@ -28,7 +28,7 @@ constexpr const char kStartupFailed[] = "Error initializing FW upgrade software.
 constexpr const char kRivalRunning[] =
     "Error: Either another NetXen tool is already running, or your last session did not close "
     "gracefully. Required to clear the settings!\n";
-// Beside the log; never the vendor's own lock file, which belongs to its tools.
+// Never the vendor's own lock file, which belongs to its tools.
 constexpr const char kInstanceLockName[] = "zentavor.lock";
 
 constexpr const char kBannerRule[] =
@@ -40,6 +40,7 @@ constexpr const char kNoticeLine[] =
     "it ends.";
 
 char LogPathBuffer[kPathBufferSize] = {};
+std::string InstanceLockProblemText;
 
 std::string Join(const std::string& directory, const char* name) {
   return directory + PathSeparator() + name;
@@ -53,8 +54,8 @@ std::string ParentOf(const std::string& directory) {
 // Creates the log directory and its parent (failures ignored: they may exist
 // already, and a log that cannot be opened is reported by the user interface)
 // and touches the log file once in append mode, so that it exists without ever
-// being truncated. Returns the log directory.
-std::string PrepareLogFile() {
+// being truncated.
+void PrepareLogFile() {
   const std::string directory = LogDirectory();
   const std::string path = Join(directory, kLogFileName);
   // A path that the user interface would have to cut would log into a
@@ -68,7 +69,6 @@ std::string PrepareLogFile() {
   unsigned long error = 0;
   if (std::FILE* touch = OpenLogForAppend(LogPathBuffer, &error))
     std::fclose(touch);
-  return directory;
 }
 
 // One run at a time: two runs flashing the same port together could leave a
@@ -76,12 +76,13 @@ std::string PrepareLogFile() {
 // process however that ends and no crashed run can leave it behind. It is taken
 // once the log can say why a run stops, and before the vendor's lock file is
 // looked at, so that a run kept out never clears the vendor lock of the run
-// that is flashing. A lock that cannot be made at all (a drive that cannot be
-// written) does not stop the run, as no other start-up check does in that case;
-// the log says so.
-bool TakeInstanceLock(UserInterface& ui, const std::string& logDirectory) {
+// that is flashing. A lock that cannot be made at all (a directory that cannot
+// be written, something planted where the lock file goes) does not stop the
+// run, which may still look and report, but it writes no firmware: standard
+// error says so at once, whatever the options, and so does the log.
+bool TakeInstanceLock(UserInterface& ui) {
   static InstanceLock lock;  // held until the process ends
-  switch (lock.Acquire(logDirectory, kInstanceLockName)) {
+  switch (lock.Acquire(InstanceLockDirectory(), kInstanceLockName)) {
     case InstanceLockState::kHeld:
       return true;
     case InstanceLockState::kHeldElsewhere:
@@ -92,10 +93,14 @@ bool TakeInstanceLock(UserInterface& ui, const std::string& logDirectory) {
     case InstanceLockState::kUnavailable:
       break;
   }
-  ui.Write(
-      "Warning: could not take the single-instance lock %s (error %lu); a run started "
-      "meanwhile would not be kept out.\n",
-      lock.where().c_str(), lock.error());
+  InstanceLockProblemText =
+      "the single-instance lock " + lock.where() + " (error " + std::to_string(lock.error()) + ")";
+  const std::string warning = "Warning: could not take " + InstanceLockProblemText +
+                              "; a run started meanwhile would not be kept out, so this run "
+                              "writes no firmware.\n";
+  std::fputs(warning.c_str(), stderr);
+  std::fflush(stderr);
+  ui.Write("%s", warning.c_str());
   return true;
 }
 
@@ -117,14 +122,18 @@ const char* LogFilePath() {
   return LogPathBuffer;
 }
 
+const std::string& InstanceLockProblem() {
+  return InstanceLockProblemText;
+}
+
 bool Startup(bool helpRequested) {
   try {
     SetConsoleTitleText(kTitle);
-    const std::string logDirectory = PrepareLogFile();
+    PrepareLogFile();
     // The one user interface of the process; it lives until the process ends.
     auto* ui = new UserInterface(LogPathBuffer, kConsoleWidth, kConsoleHeight);
     InstallUserInterface(ui);
-    if (!TakeInstanceLock(*ui, logDirectory))
+    if (!TakeInstanceLock(*ui))
       return false;
     return InitializeModule(RunFlags | (helpRequested ? RUN_HELP_REQUESTED : 0), *ui);
   } catch (...) {

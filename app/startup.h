@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "base/product.h"
 
@@ -21,6 +22,11 @@ bool VerifyInstance();
 
 // Four banner lines, console and log.
 void WriteBanner();
+
+// Why this run could not take the single-instance lock ("the single-instance
+// lock <where> (error <n>)"); empty when it holds it. A run without the lock
+// writes no firmware: another run might be flashing the same ports.
+const std::string& InstanceLockProblem();
 
 // Full path of the log file ("<drive>/tavensystem/log/zentavor.log").
 const char* LogFilePath();

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/result_file.h"
+#include "app/startup.h"
 #include "app/vendor_module.h"
 #include "base/run_flags.h"
 #include "inventory/package.h"
@@ -29,9 +30,23 @@ bool PreUpdateChecksPass() {
   return PreUpdateCheck1() == 0 && PreUpdateCheck2() == 0;
 }
 
+// Without the single-instance lock another run may be flashing the same
+// ports: such a run looks and reports, but flashes nothing.
+bool MayWriteFirmware(UserInterface& ui) {
+  const std::string& problem = InstanceLockProblem();
+  if (problem.empty())
+    return true;
+  const std::string refusal = "Error: no firmware is written without " + problem + ".\n";
+  ui.PrintAndWrite("%s", refusal.c_str());
+  NoteStop(StopKind::kFailed, refusal, !ui.silent());
+  return false;
+}
+
 }  // namespace
 
 std::int32_t UpdateRun(std::uint32_t, UserInterface& ui) {
+  if ((RunFlags & RUN_CHECK_ONLY) == 0 && !MayWriteFirmware(ui))
+    return 0;
   const std::int32_t portCount = DiscoverNics();
   if (portCount < 0)
     return 0;  // discovery has said why
@@ -144,6 +159,8 @@ std::int32_t ReportRun(UserInterface& ui) {
 }
 
 std::int32_t ReplayRun(UserInterface& ui) {
+  if (!MayWriteFirmware(ui))
+    return 0;
   const char* path = ReportPath();
   if (!FileExists(path)) {
     const std::string missing = std::string("Error: Discovery file ") + path + " not found!.\n";

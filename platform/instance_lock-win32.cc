@@ -2,6 +2,10 @@
 
 #include "platform/instance_lock.h"
 
+std::string InstanceLockDirectory() {
+  return std::string();  // a named mutex
+}
+
 InstanceLock::~InstanceLock() {
   // The mutex goes with its last handle; the system closes it for a process
   // that ends without getting here.

@@ -6,6 +6,12 @@
 #include <cstdint>
 #include <string>
 
+// Where the lock lives. POSIX: /run, one machine-wide directory that only root
+// may write, or the directory that the environment variable ZENTAVOR_LOCK_DIR
+// names when it is set and not empty (for tests that run side by side, never
+// for production). Windows: nowhere on disk (empty).
+std::string InstanceLockDirectory();
+
 enum class InstanceLockState {
   kHeld,           // this object holds the lock
   kHeldElsewhere,  // another holder (another run) has it
@@ -21,7 +27,8 @@ class InstanceLock {
   InstanceLock& operator=(const InstanceLock&) = delete;
 
   // Takes the lock called name without waiting. POSIX: the file <directory>/<name>,
-  // created when absent and never removed. Windows: the mutex Global\<name>; the
+  // created when absent and never removed; a link or anything but a regular
+  // file there makes the lock unavailable. Windows: the mutex Global\<name>; the
   // directory plays no part. Asking again while held answers kHeld at once.
   InstanceLockState Acquire(const std::string& directory, const std::string& name);
 

@@ -9,6 +9,10 @@
 #include "platform/file_system.h"
 #include "ui/test_support.h"
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 namespace {
 
 // Every test uses a name of its own: on Windows the mutex is machine-wide, and
@@ -83,6 +87,15 @@ TEST(InstanceLockTest, LockThatCannotBeMadeIsUnavailableWithTheReason) {
   std::filesystem::create_symlink(target, dir.File("link.lock"));
   InstanceLock linked;
   EXPECT_EQ(linked.Acquire(dir.path(), "link.lock"), InstanceLockState::kUnavailable);
+  EXPECT_EQ(ReadTextFile(target), "keep");
+
+#ifndef _WIN32
+  // Nor is anything but a regular file taken for the lock (a FIFO would also
+  // hold an open that waits for a reader).
+  ASSERT_EQ(mkfifo(dir.File("fifo.lock").c_str(), 0644), 0);
+  InstanceLock fifo;
+  EXPECT_EQ(fifo.Acquire(dir.path(), "fifo.lock"), InstanceLockState::kUnavailable);
+#endif
 }
 
 }  // namespace

@@ -7,8 +7,9 @@ The same test code runs against the POSIX build and against the Windows build
 under Wine; the fixture `z` is parametrised over the builds named in the
 environment variable ZENTAVOR_BUILDS (default: "posix windows").
 
-POSIX runs get their own SystemDrive (the log lands under it) and TMPDIR (the
-vendor lock file lives there). Windows runs share one Wine prefix per session:
+POSIX runs get their own SystemDrive (the log lands under it), TMPDIR (the
+vendor lock file lives there) and ZENTAVOR_LOCK_DIR (the single-instance lock,
+machine-wide in /run otherwise, so that test runs side by side never meet). Windows runs share one Wine prefix per session:
 the log is $WINEPREFIX/drive_c/tavensystem/log/zentavor.log and is removed
 before each test.
 """
@@ -190,6 +191,9 @@ class Zentavor:
             self.env["SystemDrive"] = str(sysdrive)
             self.env["TMPDIR"] = str(self.temp_dir)
             self.log_path = sysdrive / "tavensystem" / "log" / "zentavor.log"
+            self.lock_dir = tmp_path / "run"
+            self.lock_dir.mkdir()
+            self.env["ZENTAVOR_LOCK_DIR"] = str(self.lock_dir)
         self.lock_path = self.temp_dir / "netxen_lock_file"
         self._clean_shared_state()
         self.program = self.install("zentavor")

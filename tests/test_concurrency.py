@@ -2,6 +2,7 @@
 start-up, and the lock that keeps it out dies with the run that holds it, however
 that run ends. Two real processes in each build."""
 
+import contextlib
 import signal
 import subprocess
 import time
@@ -106,14 +107,14 @@ def test_run_that_ends_normally_lets_the_next_one_in(z):
     assert RIVAL not in z.log()
 
 
-def test_lock_is_its_own_file_beside_the_log(z):
+def test_lock_is_its_own_file_in_the_lock_directory(z):
     if z.windows:
         pytest.skip("the Windows build holds a named mutex, nothing on disk")
     outdated_server(z)
     first = start_interactive(z)
     try:
         wait_for(lambda: QUESTION in z.log(), "the first run asked its question", first)
-        lock = z.log_path.parent / "zentavor.lock"
+        lock = z.lock_dir / "zentavor.lock"
         assert lock.exists()
         # A stale vendor lock file is the vendor tools' affair: the run kept out
         # neither clears it nor counts it as its own lock.
@@ -126,15 +127,85 @@ def test_lock_is_its_own_file_beside_the_log(z):
     assert lock.exists(), "the lock file is never removed, only unlocked"
 
 
-def test_lock_that_cannot_be_made_does_not_stop_the_run(z):
+def test_runs_with_different_system_drives_share_one_lock(z):
     if z.windows:
-        pytest.skip("a named mutex does not depend on the file system")
+        pytest.skip("the named mutex is machine-wide, and Wine ignores SystemDrive")
     outdated_server(z)
-    # Something standing where the lock file goes, as a drive that cannot be
-    # written would: the run goes on, and the log says it ran unguarded.
-    (z.log_path.parent / "zentavor.lock").mkdir(parents=True)
-    r = z.run("-n")
-    assert r.rc == 4, r
-    assert r.log.startswith("Warning: could not take the single-instance lock "
-                            f"{z.log_path.parent / 'zentavor.lock'} (error "), r.log
-    assert "a run started meanwhile would not be kept out.\n" + CHECKING in r.log
+    first = start_interactive(z)
+    try:
+        wait_for(lambda: QUESTION in z.log(), "the first run asked its question", first)
+        # A fleet tool's environment beside an administrator's shell.
+        other_drive = z.root / "other-drive"
+        other_drive.mkdir()
+        second = subprocess.run(z.command(z.program, "-s"), cwd=z.cwd,
+                                env=dict(z.env, SystemDrive=str(other_drive)),
+                                stdin=subprocess.DEVNULL, capture_output=True, timeout=120)
+    finally:
+        first.kill()
+        first.communicate()
+    assert second.returncode == 0
+    assert (other_drive / "tavensystem" / "log" / "zentavor.log").read_text() == RIVAL
+    assert read_calls(z.cwd) == [DISCOVER]
+    assert installed(z.cwd) == {"03:00.0": "4.0.555"}
+
+
+def take_the_lock_away(z, blocker, stack):
+    """Makes the single-instance lock impossible to take without anyone holding
+    it; returns what the lock is called."""
+    if blocker == "name taken by another kind of object":
+        squatter = subprocess.Popen(
+            z.command(z.build.program("testchild"), "hold-name", "Global\\zentavor.lock", "600"),
+            env=z.env, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE)
+        stack.callback(lambda: (squatter.kill(), squatter.communicate()))
+        assert squatter.stdout.readline().strip() == b"holding"
+        return "Global\\zentavor.lock"
+    lock = z.lock_dir / "zentavor.lock"
+    if blocker == "directory in the way":
+        lock.mkdir()
+    elif blocker == "link":
+        target = z.root / "target"
+        target.write_text("keep")
+        lock.symlink_to(target)
+    else:
+        z.lock_dir.rmdir()
+    return str(lock)
+
+
+# What each mode does without the lock: (arguments, exit code, what the utility
+# was asked to do).
+WITHOUT_THE_LOCK = [
+    (["-n"], 4, [DISCOVER]),
+    (["-c"], 0, [DISCOVER]),
+    (["-d", "report.xml"], 1, [DISCOVER, ["-flashsupport", "-d", "p3p_rom.bin", "report.xml",
+                                          "-p3"]]),
+    (["-ql", "-v", "versions.xml"], 0, [DISCOVER]),
+    (["-s"], 0, []),
+    (["-u", "report.xml"], 0, []),
+]
+
+
+@pytest.mark.parametrize("blocker", ["directory in the way", "link", "missing lock directory",
+                                     "name taken by another kind of object"])
+def test_run_without_the_lock_looks_and_reports_but_never_flashes(z, blocker):
+    if z.windows != (blocker == "name taken by another kind of object"):
+        pytest.skip("the POSIX lock is a file, the Windows lock a named mutex")
+    outdated_server(z)
+    with contextlib.ExitStack() as stack:
+        where = take_the_lock_away(z, blocker, stack)
+        for args, code, calls in WITHOUT_THE_LOCK:
+            before = len(read_calls(z.cwd))
+            r = z.run(*args)
+            assert r.rc == code, (args, r)
+            warning = f"Warning: could not take the single-instance lock {where} (error "
+            assert r.err.startswith(warning), (args, r.err)
+            assert r.err.endswith("; a run started meanwhile would not be kept out, so this "
+                                  "run writes no firmware.\n"), (args, r.err)
+            assert warning in r.log
+            assert read_calls(z.cwd)[before:] == calls, args
+            if not calls:
+                assert f"Error: no firmware is written without the single-instance lock {where} " \
+                       "(error " in r.log, (args, r.log)
+                assert r.log.endswith("Exiting with code 0\n")
+    assert installed(z.cwd) == {"03:00.0": "4.0.555"}
+    if blocker == "link":
+        assert (z.root / "target").read_text() == "keep"

@@ -4,6 +4,13 @@
 //   testchild sleep <seconds>      sleeps, then exits 0 (stands in for a rival flash tool)
 //   testchild signal <number>      raises the signal (POSIX) or exits 128 + number (Windows)
 //   testchild args <file>          writes every argument after <file> to <file>, one per line
+//   testchild hold-name <name> <seconds>
+//                                  Windows: holds an event called <name>, so that no mutex of
+//                                  that name can be made, says "holding", sleeps; POSIX: exits 99
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -37,6 +44,15 @@ int main(int argc, char** argv) {
     std::fclose(out);
     return 0;
   }
+#ifdef _WIN32
+  if (argc >= 4 && std::strcmp(argv[1], "hold-name") == 0) {
+    if (CreateEventA(nullptr, TRUE, FALSE, argv[2]) == nullptr) return 2;
+    std::puts("holding");
+    std::fflush(stdout);
+    std::this_thread::sleep_for(std::chrono::milliseconds(static_cast<long>(std::atof(argv[3]) * 1000)));
+    return 0;
+  }
+#endif
   std::fprintf(stderr, "testchild: unknown command\n");
   return 99;
 }

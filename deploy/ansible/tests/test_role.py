@@ -80,7 +80,7 @@ class Server:
         self.sysdrive = root / "host" / "sysdrive"
         self.state_dir = root / "host" / "server"
         for directory in (self.package, self.sysdrive, self.state_dir, root / "host" / "tmp",
-                          root / "home"):
+                          root / "host" / "run", root / "home"):
             directory.mkdir(parents=True)
         write_package(self.package)
         write_image(self.package)
@@ -108,6 +108,8 @@ class Server:
             "zentavor_environment": {
                 "SystemDrive": str(self.sysdrive),
                 "TMPDIR": str(self.root / "host" / "tmp"),
+                # The single-instance lock of this host alone, not the machine's /run.
+                "ZENTAVOR_LOCK_DIR": str(self.root / "host" / "run"),
                 "NETSCLI_STATE": str(self.state_dir / "netscli_state.xml"),
             },
             **variables,
