@@ -42,6 +42,15 @@ bool MayWriteFirmware(UserInterface& ui) {
   return false;
 }
 
+// why: what the result file gives as the reason.
+std::int32_t ReportNotGenerated(UserInterface& ui, const char* path, const std::string& why) {
+  ui.PrintAndWrite("\nFailed to generate NIC discovery report to %s.\n", path);
+  NoteStop(StopKind::kFailed,
+           std::string("Failed to generate NIC discovery report to ") + path + " (" + why + ")",
+           false);
+  return 0;
+}
+
 }  // namespace
 
 std::int32_t UpdateRun(std::uint32_t, UserInterface& ui) {
@@ -135,25 +144,20 @@ std::int32_t Verdict() {
 }
 
 std::int32_t ReportRun(UserInterface& ui) {
+  // The utility writes the report afresh; an old one must not pass for it,
+  // and a run that fails must not leave one behind.
+  const char* path = ReportPath();
+  if (!RemoveEarlierReport(path))
+    return ReportNotGenerated(ui, path, "an earlier file there could not be removed");
   const std::int32_t portCount = DiscoverNics();
   if (portCount < 0)
     return 0;
   if (portCount == 0)
     return 3;
-  // The utility writes the report afresh; an old one must not pass for it.
-  const char* path = ReportPath();
-  if (FileExists(path))
-    RemoveFile(path);
   if (!PreUpdateChecksPass())
     return 0;
-  if (const std::int32_t result = GenerateDiscoveryReport(); result != 0) {
-    ui.PrintAndWrite("\nFailed to generate NIC discovery report to %s.\n", path);
-    NoteStop(StopKind::kFailed,
-             std::string("Failed to generate NIC discovery report to ") + path +
-                 " (the vendor utility's result: " + std::to_string(result) + ")",
-             false);
-    return 0;
-  }
+  if (const std::int32_t result = GenerateDiscoveryReport(); result != 0)
+    return ReportNotGenerated(ui, path, "the vendor utility's result: " + std::to_string(result));
   ui.PrintAndWrite("\nSuccessfully generated NIC discovery report to %s.\n", path);
   return 1;
 }

@@ -64,6 +64,37 @@ def test_failed_report_leaves_no_old_one_behind(z):
     assert not (z.cwd / "report.xml").exists()
 
 
+def test_failed_discovery_leaves_no_old_report_behind(z):
+    standard_server(z.cwd)
+    SimState(ports=[port("03:00.0", "4.0.555")], discovery={"exit": "3"}).write(z.cwd)
+    z.write("report.xml", "last week's report")
+    r = z.run("-d", "report.xml", "-s")
+    assert r.rc == 0, r
+    assert "Device discovery failed with error code 3\n" in r.log
+    assert not (z.cwd / "report.xml").exists()
+
+
+@pytest.mark.parametrize("old", ["directory", "read-only file"])
+def test_old_report_that_cannot_be_removed_fails_before_the_utility_runs(z, old):
+    if old == "read-only file" and not z.windows:
+        pytest.skip("a POSIX directory that may be written lets its files be removed")
+    standard_server(z.cwd)
+    # The utility would end well without writing: only the old file would be there.
+    SimState(ports=[port("03:00.0", "4.0.555")], report={"output": "none"}).write(z.cwd)
+    path = z.cwd / "report.xml"
+    if old == "directory":
+        (path / "inside").mkdir(parents=True)
+    else:
+        path.write_text("last week's report")
+        path.chmod(0o444)
+    r = z.run("-d", "report.xml")
+    assert r.rc == 0, r
+    assert after_banner(r.out) == "\nFailed to generate NIC discovery report to report.xml.\n"
+    assert "Error: Could not remove the file report.xml left by an earlier run.\n" in r.log
+    assert read_calls(z.cwd) == []
+    assert path.exists()
+
+
 # A report path that names one of the package's own files (a typo away from the
 # report's name) is refused as an option: the modes would delete it first.
 @pytest.mark.parametrize("args", [

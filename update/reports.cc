@@ -22,19 +22,19 @@ std::int32_t RunVendorCommand(const std::string& command) {
   return static_cast<std::int32_t>(exitCode);
 }
 
-// A file left at the report path by an earlier run must not pass for the one
-// this run's discovery writes. False when one stands there and stays.
-bool RemoveEarlierVersionFile(const char* path) {
-  if (!FileExists(path) || RemoveFile(path))
-    return true;
-  TheUserInterface().Write("Error: Could not remove the file %s left by an earlier run.\n", path);
-  return false;
-}
-
 }  // namespace
 
 const char* ReportPath() {
   return ReportPathBuffer;
+}
+
+bool RemoveEarlierReport(const char* path) {
+  // Removed first, then looked for: a link is removed itself, even one whose
+  // target is gone, so the utility never writes through it.
+  if (RemoveFile(path) || !FileExists(path))
+    return true;
+  TheUserInterface().Write("Error: Could not remove the file %s left by an earlier run.\n", path);
+  return false;
 }
 
 std::int32_t GenerateDiscoveryReport() {
@@ -66,7 +66,7 @@ std::int32_t ReplayDiscoveryReport(std::int32_t) {
 std::int32_t WriteVersionReport(std::uint32_t, UserInterface&) {
   UserInterface& ui = TheUserInterface();
   const char* path = ReportPath();
-  const bool cleared = RemoveEarlierVersionFile(path);
+  const bool cleared = RemoveEarlierReport(path);
 
   RunDiscovery();  // only the inventory it leaves behind matters here
   if (SupportedNicCount == 0 || NicList.Empty()) {

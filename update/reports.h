@@ -7,6 +7,10 @@
 class UserInterface;
 
 const char* ReportPath();
+// Removes a file that an earlier run left at a report path, so that it never
+// passes for this run's. False, with an error line in the log, when one stands
+// there and cannot be removed.
+bool RemoveEarlierReport(const char* path);
 std::int32_t GenerateDiscoveryReport();
 std::int32_t PrepareReplay(const char* reportPath);
 std::int32_t ReplayDiscoveryReport(std::int32_t portCount);
