@@ -10,6 +10,7 @@
 #include "inventory/package.h"
 #include "inventory/run_record.h"
 #include "platform/file_system.h"
+#include "platform/interrupt.h"
 #include "ui/user_interface.h"
 #include "update/firmware.h"
 
@@ -17,6 +18,11 @@ namespace {
 
 constexpr const char kNoSupportedAdapters[] =
     "No supported network adapters for firmware upgrade.\n";
+constexpr const char kInterrupted[] =
+    "Interrupt received: a command already running was allowed to finish; nothing further is "
+    "started.\n";
+
+OnceNotice interruptNotice{false, 2};
 
 std::vector<Firmware*> FirmwareTable() {
   std::vector<Firmware*> table;
@@ -49,6 +55,15 @@ std::int32_t ReportNotGenerated(UserInterface& ui, const char* path, const std::
            std::string("Failed to generate NIC discovery report to ") + path + " (" + why + ")",
            false);
   return 0;
+}
+
+// A cancelled update ends with exit code 3. A check (-n) that was interrupted
+// has no recommendation to give and ends as failed.
+std::int32_t CancelledOutcome(UserInterface& ui) {
+  if ((RunFlags & RUN_CHECK_ONLY) != 0)
+    return 0;
+  ui.PrintAndWrite("\nFirmware upgrade cancelled by User \n");
+  return 3;
 }
 
 }  // namespace
@@ -84,6 +99,9 @@ std::int32_t SelectionLoop(std::int32_t portCount, std::span<Firmware* const> fi
     if (!IsNicEligible(index))
       continue;
     for (Firmware* each : firmware) {
+      // An interrupt ends the questions as the answer q does.
+      if (StopForInterrupt())
+        RunFlags |= RUN_CANCELLED;
       if ((RunFlags & (RUN_SKIP_DEVICE | RUN_CANCELLED)) == 0)
         each->Select();
     }
@@ -91,8 +109,8 @@ std::int32_t SelectionLoop(std::int32_t portCount, std::span<Firmware* const> fi
     if ((RunFlags & RUN_SKIP_DEVICE) != 0) {
       RunFlags &= ~RUN_SKIP_DEVICE;
     } else if ((RunFlags & RUN_CANCELLED) != 0) {
-      ui.PrintAndWrite("\nFirmware upgrade cancelled by User \n");
-      return 3;
+      StopForInterrupt();  // a question that an interrupt broke off says why
+      return CancelledOutcome(ui);
     }
   }
   return 0;
@@ -108,8 +126,14 @@ std::int32_t UpdateLoop(std::int32_t portCount, std::span<Firmware* const> firmw
     SetCurrentNic(index);
     if (!IsNicEligible(index))
       continue;
-    for (Firmware* each : firmware)
+    for (Firmware* each : firmware) {
+      // No flash starts after an interrupt; the one it came during has ended.
+      if (StopForInterrupt()) {
+        RunFlags |= RUN_CANCELLED;
+        return EndUpdateLoop();
+      }
       each->Update();
+    }
     if (const std::int32_t stop = AfterNicUpdate(index); stop != 0)
       return stop;
     if (NicNeedsFinish(index))
@@ -122,11 +146,16 @@ std::int32_t Verdict() {
   if (const std::int32_t exitCode = BeforeVerdict(); exitCode != 0)
     return exitCode;
   UserInterface& ui = TheUserInterface();
+  if (StopForInterrupt())
+    RunFlags |= RUN_CANCELLED;
   // A single failed flash outweighs every success.
   if ((RunFlags & RUN_UPDATE_FAILED) != 0) {
     ui.PrintAndWrite("\nNIC firmware update completed with errors. \n");
     return 0;
   }
+  // An interrupted run still reports the ports it flashed.
+  if ((RunFlags & RUN_CANCELLED) != 0 && (RunFlags & RUN_UPDATED) == 0)
+    return CancelledOutcome(ui);
   if ((RunFlags & RUN_CHECK_ONLY) != 0) {
     if ((RunFlags & RUN_UPDATE_AVAILABLE) != 0) {
       ui.PrintAndWrite("\nNIC firmware update is recommended.\n");
@@ -156,8 +185,13 @@ std::int32_t ReportRun(UserInterface& ui) {
     return 3;
   if (!PreUpdateChecksPass())
     return 0;
+  // An interrupted run has failed, even when the command it came during ended well.
+  if (StopForInterrupt())
+    return ReportNotGenerated(ui, path, "interrupted");
   if (const std::int32_t result = GenerateDiscoveryReport(); result != 0)
     return ReportNotGenerated(ui, path, "the vendor utility's result: " + std::to_string(result));
+  if (StopForInterrupt())
+    return ReportNotGenerated(ui, path, "interrupted");
   ui.PrintAndWrite("\nSuccessfully generated NIC discovery report to %s.\n", path);
   return 1;
 }
@@ -181,6 +215,10 @@ std::int32_t ReplayRun(UserInterface& ui) {
              false);
     return 3;
   }
+  if (StopForInterrupt()) {
+    RunFlags |= RUN_CANCELLED;
+    return Verdict();
+  }
   // 5: the utility applied the whole report itself, so no port is flashed here.
   const std::int32_t replayed = ReplayDiscoveryReport(portCount);
   // The utility applies the whole report and answers with one exit code: only a
@@ -198,4 +236,11 @@ std::int32_t ReplayRun(UserInterface& ui) {
   if (replayed == 0)
     UpdateLoop(portCount);
   return Verdict();
+}
+
+bool StopForInterrupt() {
+  if (!InterruptArrived())
+    return false;
+  NotifyOnce(interruptNotice, TheUserInterface(), "%s", kInterrupted);
+  return true;
 }

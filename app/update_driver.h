@@ -9,6 +9,8 @@
 class Firmware;
 class UserInterface;
 
+// An interrupt stops each run before its next port or vendor command; a
+// command already running finishes and is judged as usual.
 std::int32_t UpdateRun(std::uint32_t runFlags, UserInterface& ui);
 std::int32_t ReportRun(UserInterface& ui);
 std::int32_t ReplayRun(UserInterface& ui);
@@ -17,6 +19,10 @@ std::int32_t ReplayRun(UserInterface& ui);
 std::int32_t SelectionLoop(std::int32_t portCount);
 std::int32_t UpdateLoop(std::int32_t portCount);
 std::int32_t Verdict();
+
+// True once an interrupt has arrived. The first call that sees it says so on
+// console and log.
+bool StopForInterrupt();
 
 // The same loops over the given Firmware objects, in order.
 std::int32_t SelectionLoop(std::int32_t portCount, std::span<Firmware* const> firmware);

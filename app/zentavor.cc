@@ -11,6 +11,7 @@
 #include "app/vendor_module.h"
 #include "base/run_flags.h"
 #include "inventory/run_record.h"
+#include "platform/interrupt.h"
 #include "platform/own_version.h"
 #include "ui/user_interface.h"
 
@@ -28,14 +29,26 @@ std::int32_t ReplayMode(std::uint32_t, UserInterface& ui) {
 
 // The order is the precedence: the options that may be combined (-u with -ql,
 // -ql with -v) run the earlier mode.
+// The modes that the update driver runs stop at an interrupt themselves; the
+// others change nothing and end with their failure code.
 constexpr std::array<RunModeEntry, 6> kRunModes = {{
-    {RUN_SHOW_INSTALLED, RunMode::kShowInstalled, ShowInstalledFirmware},
-    {RUN_WRITE_REPORT, RunMode::kWriteReport, ReportMode},
-    {RUN_READ_REPORT, RunMode::kReadReport, ReplayMode},
-    {RUN_VERSION_FILE, RunMode::kVersionFile, WriteVersionReport},
-    {RUN_VERIFY_FILE, RunMode::kVerifyFile, VerifyOnly},
-    {0, RunMode::kUpdate, UpdateRun},
+    {RUN_SHOW_INSTALLED, RunMode::kShowInstalled, ShowInstalledFirmware, 2},
+    {RUN_WRITE_REPORT, RunMode::kWriteReport, ReportMode, kVerdictOfTheMode},
+    {RUN_READ_REPORT, RunMode::kReadReport, ReplayMode, kVerdictOfTheMode},
+    {RUN_VERSION_FILE, RunMode::kVersionFile, WriteVersionReport, 1},
+    {RUN_VERIFY_FILE, RunMode::kVerifyFile, VerifyOnly, 0},
+    {0, RunMode::kUpdate, UpdateRun, kVerdictOfTheMode},
 }};
+
+constexpr const char kConsoleClosing[] =
+    "Interrupt received: the console is closing or the session is ending, and the run ends "
+    "here.\n";
+
+// Called by the system, on a thread of its own, just before it ends the process.
+void SayTheConsoleIsClosing() {
+  if (HasUserInterface())
+    TheUserInterface().Write("%s", kConsoleClosing);
+}
 
 constexpr const char* kWeekdays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
 constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
@@ -98,6 +111,7 @@ void WriteCommandLineEcho(UserInterface& ui, int argc, char** argv) {
 }
 
 int RunZentavor(int argc, char** argv) {
+  CatchInterrupts(SayTheConsoleIsClosing);
   // Read before start-up: the version line needs nothing, help needs no
   // package, and a run kept out at start-up still writes its result file.
   const EarlyOptions early = ScanEarlyOptions(argc, argv);
@@ -116,10 +130,11 @@ int RunZentavor(int argc, char** argv) {
 
   // Parsing stops at the first bad argument, and the checks only make sense
   // for a command line that was read to the end.
-  const bool valid = ParseCommandLine(argc, argv) && CheckOptionCompatibility() &&
-                     CheckReportPath();
+  const bool valid =
+      ParseCommandLine(argc, argv) && CheckOptionCompatibility() && CheckReportPath();
 
   UserInterface& ui = TheUserInterface();
+  ui.SetInterruptProbe(InterruptArrived);
   ui.Configure((RunFlags & RUN_SILENT) != 0, (RunFlags & RUN_DEBUG) != 0,
                (RunFlags & RUN_ASSUME_DEFAULT) != 0);
   WriteBanner();
@@ -132,7 +147,10 @@ int RunZentavor(int argc, char** argv) {
     return 0;
   }
 
-  std::int32_t exitCode = RunGuarded(SelectRunMode(RunFlags).handler, RunFlags, ui);
+  const RunModeEntry& mode = SelectRunMode(RunFlags);
+  std::int32_t exitCode = RunGuarded(mode.handler, RunFlags, ui);
+  if (StopForInterrupt() && mode.interruptedExitCode != kVerdictOfTheMode)
+    exitCode = mode.interruptedExitCode;
 
   WriteTimeStamp(ui, "Upgrade completed");
   const std::int32_t finish = FinishRun(RunFlags, ui);

@@ -9,6 +9,8 @@ class UserInterface;
 
 // Start-up, options, banner, one run mode under an exception guard, the closing
 // log lines; returns the process exit code. argv's strings may be rewritten.
+// Interrupts are caught for the whole run, so that an interrupted run ends
+// here as well, with its closing lines.
 int RunZentavor(int argc, char** argv);
 
 // A run mode's handler: takes RunFlags and the user interface, returns the exit code.
@@ -23,10 +25,16 @@ enum class RunMode {
   kUpdate
 };
 
+// Marks a mode whose own verdict already tells how an interrupt ended it.
+inline constexpr std::int32_t kVerdictOfTheMode = -1;
+
 struct RunModeEntry {
   std::uint32_t bit;  // 0 for the update run, which is chosen when no other bit is set
   RunMode mode;
   ModeHandler handler;
+  // The exit code of the run when an interrupt arrived: the mode's failure code,
+  // or kVerdictOfTheMode.
+  std::int32_t interruptedExitCode;
 };
 
 // The one mode that runs: the first entry whose bit is set in runFlags.

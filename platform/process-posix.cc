@@ -3,6 +3,7 @@
 // so that no value in a command line can be read as shell syntax.
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -61,8 +62,26 @@ std::string FindProgram(const std::string& name) {
   return std::string();
 }
 
+// The utility gets the signal settings a program expects at its start, not
+// ours and not those our parent handed down: every signal at its default, none
+// blocked. Only async-signal-safe calls: this runs in the forked child.
+void ResetSignalsForChild() {
+  struct sigaction standard = {};
+  standard.sa_handler = SIG_DFL;
+  sigemptyset(&standard.sa_mask);
+  for (int signal = 1; signal < NSIG; ++signal)
+    sigaction(signal, &standard, nullptr);  // fails harmlessly for KILL, STOP
+  sigset_t none;
+  sigemptyset(&none);
+  sigprocmask(SIG_SETMASK, &none, nullptr);
+}
+
 // Only async-signal-safe calls from here on: this runs in the forked child.
 [[noreturn]] void StartChild(const char* program, char* const* argv, int errorPipe) {
+  // A process group of its own: the terminal's Ctrl-C and hang-up go to our
+  // group only, and a flash in progress runs to its end.
+  setpgid(0, 0);
+  ResetSignalsForChild();
   const int null = open("/dev/null", O_RDWR);
   if (null < 0 || dup2(null, STDIN_FILENO) < 0 || dup2(null, STDOUT_FILENO) < 0 ||
       dup2(null, STDERR_FILENO) < 0) {
@@ -93,6 +112,15 @@ bool ChildFailedToStart(int errorPipe) {
     got = read(errorPipe, &error, sizeof error);
   } while (got < 0 && errno == EINTR);
   return got > 0;
+}
+
+// A parent that left SIGCHLD ignored (some schedulers do) has the system reap
+// every child at once, and no wait could read its exit code.
+void LetChildrenBeWaitedFor() {
+  struct sigaction standard = {};
+  standard.sa_handler = SIG_DFL;
+  sigemptyset(&standard.sa_mask);
+  sigaction(SIGCHLD, &standard, nullptr);
 }
 
 bool WaitForChild(pid_t child, int* status) {
@@ -161,6 +189,7 @@ bool RunCommand(const std::string& commandLine, std::uint32_t* exitCode, const W
     argv.push_back(word.data());
   argv.push_back(nullptr);
 
+  LetChildrenBeWaitedFor();
   int errorPipe[2];
   if (pipe2(errorPipe, O_CLOEXEC) != 0)
     return false;
@@ -172,6 +201,9 @@ bool RunCommand(const std::string& commandLine, std::uint32_t* exitCode, const W
     close(errorPipe[0]);
     return false;
   }
+  // Also from this side, so that the group stands before a signal can come
+  // (the child may have done it, or exec'd, already: both are fine).
+  setpgid(child, child);
   const bool failed = ChildFailedToStart(errorPipe[0]);
   close(errorPipe[0]);
 

@@ -162,6 +162,34 @@ TEST(RunCommandPosixTest, ChildEndedBySignalGives128PlusTheSignal) {
   EXPECT_EQ(run.exitCode, 128u + SIGTERM);
 }
 
+// What a parent may hand down (a scheduler that ignores SIGCHLD, a service
+// manager that blocks or ignores signals) must neither cost us the child's exit
+// code nor reach the utility: it starts with every signal at its default and
+// none blocked, so a SIGTERM it raises ends it.
+TEST(RunCommandPosixTest, InheritedSignalSettingsNeitherHideTheExitCodeNorReachTheChild) {
+  InstalledLog log;
+  struct sigaction ignore = {};
+  ignore.sa_handler = SIG_IGN;
+  struct sigaction savedChild, savedTerm;
+  sigaction(SIGCHLD, &ignore, &savedChild);
+  sigaction(SIGTERM, &ignore, &savedTerm);
+  sigset_t term, savedMask;
+  sigemptyset(&term);
+  sigaddset(&term, SIGTERM);
+  sigprocmask(SIG_BLOCK, &term, &savedMask);
+
+  const ChildRun exits = RunIt("testchild exit 4");
+  const ChildRun signalled = RunIt("testchild signal " + std::to_string(SIGTERM));
+
+  sigprocmask(SIG_SETMASK, &savedMask, nullptr);
+  sigaction(SIGTERM, &savedTerm, nullptr);
+  sigaction(SIGCHLD, &savedChild, nullptr);
+  EXPECT_TRUE(exits.started);
+  EXPECT_EQ(exits.exitCode, 4u);
+  EXPECT_TRUE(signalled.started);
+  EXPECT_EQ(signalled.exitCode, 128u + SIGTERM);
+}
+
 // Restores the current directory and PATH when a test changed them.
 class ScopedDirectoryAndPath {
  public:

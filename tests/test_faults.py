@@ -17,6 +17,7 @@ import pytest
 from sim_state import (IMAGE_NAME, PACKAGE_VERSION, SimState, flashed_locations, installed,
                        port, read_calls, write_image, write_package)
 
+DISCOVER = ["-flashsupport", "-d", IMAGE_NAME, "tempNicList.xml", "-p3"]
 FLASH = ["-flashsupport", "-i", "03:00.0", "-a", IMAGE_NAME]
 REPLAY = ["-flashsupport", "-u", IMAGE_NAME, "report.xml", "tempNicList.xml", "-p3"]
 WITH_ERRORS = "\nNIC firmware update completed with errors. \n"
@@ -112,6 +113,92 @@ def test_utility_gone_between_discovery_and_flash(z):
     # Could not be started: the same number as a utility that exits with 98.
     assert flash_failed(98) + WITH_ERRORS in out.decode().replace("\r\n", "\n")
     assert_unchanged(z)
+
+
+# An interrupt of the run itself (Ctrl-C, a dropped session, a request to
+# terminate): the flash it comes during runs to its end, no further port is
+# flashed, and the run closes as usual.
+
+INTERRUPTED = ("Interrupt received: a command already running was allowed to finish; nothing "
+               "further is started.\n")
+
+
+def wait_for_call(z, run, call):
+    deadline = time.monotonic() + 60
+    while call not in read_calls(z.cwd):
+        assert run.poll() is None and time.monotonic() < deadline, "the utility never started"
+        time.sleep(0.05)
+
+
+def interrupt(z, run, number):
+    """Sends an interrupt as a terminal does: POSIX, to the run's whole process
+    group (its child included, were it still in it); Windows, to the run's own
+    Wine process, which Wine turns into the console's Ctrl-C."""
+    if z.windows:
+        os.kill(run.pid, number)
+    else:
+        os.killpg(run.pid, number)
+
+
+@pytest.mark.parametrize("number, inherited", [
+    (signal.SIGINT, None),
+    (signal.SIGTERM, None),
+    (signal.SIGHUP, None),
+    (signal.SIGQUIT, None),
+    # Started under nohup: whoever started the run asked it to go on.
+    (signal.SIGHUP, signal.SIG_IGN),
+])
+def test_interrupt_lets_the_running_flash_finish_and_flashes_no_more(z, number, inherited):
+    if z.windows and (number != signal.SIGINT or inherited is not None):
+        pytest.skip("Wine turns only SIGINT into a console event (Ctrl-C)")
+    write_package(z.cwd)
+    write_image(z.cwd)
+    SimState(ports=[port("03:00.0", "4.0.555"), port("03:00.1", "4.0.555")],
+             flash={"delay_ms": "2500", "hold_lock": "yes"}).write(z.cwd)
+
+    def start_as_a_job():  # a process group of its own, as a shell gives a job
+        os.setsid()
+        if inherited is not None:
+            signal.signal(number, inherited)
+
+    run = subprocess.Popen(z.command(z.program, "-s"), cwd=z.cwd, env=z.env,
+                           stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                           stderr=subprocess.PIPE, preexec_fn=start_as_a_job)
+    try:
+        wait_for_call(z, run, FLASH)
+        interrupt(z, run, number)
+        run.communicate(timeout=120)
+    finally:
+        if run.poll() is None:
+            run.kill()
+            run.communicate()
+    assert run.returncode == 2
+    log = z.log()
+    assert "\nNIC firmware update complete.\nUpgrade completed: " in log
+    assert log.endswith("Exiting with code 2\n")
+    # The vendor lock goes with the flash that finished.
+    assert not z.lock_path.exists()
+    if inherited is signal.SIG_IGN:
+        assert INTERRUPTED not in log
+        assert installed(z.cwd) == {"03:00.0": PACKAGE_VERSION, "03:00.1": PACKAGE_VERSION}
+        return
+    assert read_calls(z.cwd) == [DISCOVER, FLASH]
+    assert installed(z.cwd) == {"03:00.0": PACKAGE_VERSION, "03:00.1": "4.0.555"}
+    assert "upgrade SUCCESS!\n" + INTERRUPTED + "\nNIC firmware update complete.\n" in log
+
+
+def test_parent_that_ignores_sigchld_still_gets_the_verdict(z):
+    if z.windows:
+        pytest.skip("Windows has no SIGCHLD")
+    outdated_server(z)
+    # Some schedulers start their jobs with SIGCHLD ignored, which makes the
+    # system reap every child before its exit code can be read.
+    completed = subprocess.run(
+        z.command(z.program, "-n"), cwd=z.cwd, env=z.env, stdin=subprocess.DEVNULL,
+        capture_output=True, timeout=120,
+        preexec_fn=lambda: signal.signal(signal.SIGCHLD, signal.SIG_IGN))
+    assert completed.returncode == 4
+    assert "Device discovery completed successfully!\n" in z.log()
 
 
 # Every exit code the callers tell apart, for each command the utility runs: 0

@@ -32,6 +32,8 @@ WITH_ERRORS = "\nNIC firmware update completed with errors. \n"
 NOTHING_SELECTED = "\nNo firmware is selected for update.\n"
 CANCELLED = "\nFirmware upgrade cancelled by User \n"
 NO_INPUT = "Unknown input problem!\nQuit...\n"
+INTERRUPTED = ("Interrupt received: a command already running was allowed to finish; nothing "
+               "further is started.\n")
 
 
 def serve(z, *ports, **state):
@@ -239,10 +241,18 @@ def render(raw):
     return text.replace("\r", "")
 
 
+def _take_the_terminal():
+    """In the child: a session of its own with the pseudo-terminal on standard
+    input as its controlling terminal, as a login shell's job has."""
+    os.setsid()
+    fcntl.ioctl(0, termios.TIOCSCTTY, 0)
+
+
 def run_at_terminal(z, answers, *args, timeout=60, raw=False):
     """Runs the program at a pseudo-terminal as wide as its console (121
     columns) and types each answer, then Enter, once its question stands on the
-    screen. Returns the exit code and the screen's text."""
+    screen (Ctrl-C, "\x03", is typed alone). Returns the exit code and the
+    screen's text."""
     master, slave = pty.openpty()
     fcntl.ioctl(slave, termios.TIOCSWINSZ, struct.pack("HHHH", 65, 121, 0, 0))
     if z.windows:
@@ -250,7 +260,7 @@ def run_at_terminal(z, answers, *args, timeout=60, raw=False):
         # return, not turned into a line feed by the terminal driver first.
         tty.setraw(slave)
     program = subprocess.Popen(z.command(z.program, *args), cwd=z.cwd, env=z.env, stdin=slave,
-                               stdout=slave, stderr=slave, start_new_session=True)
+                               stdout=slave, stderr=slave, preexec_fn=_take_the_terminal)
     os.close(slave)
     screen = b""
 
@@ -272,7 +282,7 @@ def run_at_terminal(z, answers, *args, timeout=60, raw=False):
         for asked, answer in enumerate(answers, 1):
             read_until(lambda text: text.count("y/n/q/c (") == asked
                        and text.rstrip().endswith("):"))
-            os.write(master, answer.encode() + b"\r")
+            os.write(master, answer.encode() + (b"" if answer == "\x03" else b"\r"))
         read_until(lambda text: False)
         return program.wait(timeout=timeout), screen if raw else render(screen)
     finally:
@@ -345,3 +355,16 @@ def test_long_flash_shows_progress_at_a_terminal_and_nowhere_else(z):
     serve(z, target, flash={"delay_ms": "3600"})
     r = z.run("-y")
     assert r.rc == 2 and "Flashing" not in r.out + r.log, r
+
+
+def test_ctrl_c_at_a_question_ends_the_run_as_cancelled(z):
+    older, same, newer, _ = standard_server(z.cwd).ports
+    code, screen = run_at_terminal(z, ["y", "\x03"])
+    assert code == 3, screen
+    assert question(same, "n") in screen
+    assert screen.endswith(INTERRUPTED + CANCELLED), screen
+    log = z.log()
+    assert question(same, "n") + "\n" + INTERRUPTED + CANCELLED + "Upgrade completed: " in log
+    assert log.endswith("Exiting with code 3\n")
+    assert found(newer) not in log
+    assert flashed_locations(z.cwd) == []

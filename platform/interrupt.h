@@ -1,0 +1,16 @@
+/// Interrupts of a run (Ctrl-C, Ctrl-Break, a terminal that hangs up, a request
+/// to terminate) are caught and only noted, so that the run decides how it
+/// ends and a vendor utility that is writing a ROM is never cut off.
+#pragma once
+
+// From now on the interrupts only mark the run as interrupted: on POSIX SIGINT,
+// SIGTERM, SIGHUP and SIGQUIT (except those the process inherited as ignored,
+// as nohup leaves SIGHUP), on Windows Ctrl-C and Ctrl-Break. A read that an
+// interrupt breaks off fails rather than waits on, so a question waiting for
+// its answer comes back. Windows cannot hold off a console that closes or a
+// session that ends: onConsoleClosing then runs, on a thread of the system's,
+// before the system ends the process. Call once, before any child is started.
+void CatchInterrupts(void (*onConsoleClosing)());
+
+// True once an interrupt has arrived.
+bool InterruptArrived();
