@@ -93,6 +93,13 @@ TEST_F(UpdateDriverTest, VerdictFromTheOutcomeBits) {
        "\nNIC firmware update is not recommended.\n", 6},
       {RUN_UPDATED | RUN_SKIP_DEVICE, "\nNIC firmware update complete.\n", 2},
       {RUN_SAME_VERSION | RUN_UPDATE_AVAILABLE, "\nNo firmware is selected for update.\n", 3},
+      // An interrupted run: what it flashed still counts; without a flash the
+      // update is cancelled, and a check has no recommendation to give.
+      {RUN_CANCELLED | RUN_UPDATED, "\nNIC firmware update complete.\n", 2},
+      {RUN_CANCELLED | RUN_UPDATED | RUN_UPDATE_FAILED,
+       "\nNIC firmware update completed with errors. \n", 0},
+      {RUN_CANCELLED, "\nFirmware upgrade cancelled by User \n", 3},
+      {RUN_CANCELLED | RUN_CHECK_ONLY | RUN_UPDATE_AVAILABLE, "", 0},
   };
   for (const auto& verdict : verdicts) {
     SCOPED_TRACE(verdict.message);

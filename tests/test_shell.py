@@ -167,6 +167,8 @@ def test_log_path_that_does_not_fit_refuses_the_run_on_standard_error(zd):
 
 @pytest.mark.parametrize("planted", ["file", "link"])
 def test_stale_lock_is_removed_with_a_warning(zd, planted):
+    if planted == "link" and zd.windows:
+        pytest.skip("Wine deletes through a Unix link what Windows deletes as the link itself")
     target = zd.root / "target"
     if planted == "link":
         # Removing a link removes the link itself, never what it points to.

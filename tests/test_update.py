@@ -358,6 +358,8 @@ def test_long_flash_shows_progress_at_a_terminal_and_nowhere_else(z):
 
 
 def test_ctrl_c_at_a_question_ends_the_run_as_cancelled(z):
+    if z.windows:
+        pytest.skip("Wine's console ends the read at Ctrl-C but calls no console control handler")
     older, same, newer, _ = standard_server(z.cwd).ports
     code, screen = run_at_terminal(z, ["y", "\x03"])
     assert code == 3, screen
