@@ -28,9 +28,9 @@ std::int32_t ReplayMode(std::uint32_t, UserInterface& ui) {
 }
 
 // The order is the precedence: the options that may be combined (-u with -ql,
-// -ql with -v) run the earlier mode.
-// The modes that the update driver runs stop at an interrupt themselves; the
-// others change nothing and end with their failure code.
+// -ql with -v) run the earlier mode. The modes that the update driver runs stop
+// at an interrupt themselves; the others change nothing and, interrupted, end
+// with their failure code.
 constexpr std::array<RunModeEntry, 6> kRunModes = {{
     {RUN_SHOW_INSTALLED, RunMode::kShowInstalled, ShowInstalledFirmware, 2},
     {RUN_WRITE_REPORT, RunMode::kWriteReport, ReportMode, kVerdictOfTheMode},
