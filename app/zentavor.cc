@@ -134,7 +134,7 @@ int RunZentavor(int argc, char** argv) {
       ParseCommandLine(argc, argv) && CheckOptionCompatibility() && CheckReportPath();
 
   UserInterface& ui = TheUserInterface();
-  ui.SetInterruptProbe(InterruptArrived);
+  ui.SetInterruptProbe(InterruptArrived, InterruptBrokeOffRead);
   ui.Configure((RunFlags & RUN_SILENT) != 0, (RunFlags & RUN_DEBUG) != 0,
                (RunFlags & RUN_ASSUME_DEFAULT) != 0);
   WriteBanner();

@@ -38,3 +38,8 @@ void CatchInterrupts(void (*)()) {
 bool InterruptArrived() {
   return interruptArrived != 0;
 }
+
+// The handler has run before the read returned EINTR.
+bool InterruptBrokeOffRead() {
+  return InterruptArrived();
+}

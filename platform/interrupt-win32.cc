@@ -5,12 +5,15 @@
 namespace {
 
 volatile LONG interruptArrived = 0;
+HANDLE interruptEvent = nullptr;  // set with the flag, for a reader to wait on
 void (*consoleClosing)() = nullptr;
 
 // Runs on a thread of its own that the system starts for each event.
 BOOL WINAPI OnConsoleEvent(DWORD event) {
   if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) {
     InterlockedExchange(&interruptArrived, 1);
+    if (interruptEvent != nullptr)
+      SetEvent(interruptEvent);
     return TRUE;
   }
   // Close, logoff, shutdown: the system ends the process within seconds of
@@ -25,9 +28,16 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
 
 void CatchInterrupts(void (*onConsoleClosing)()) {
   consoleClosing = onConsoleClosing;
+  interruptEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
 }
 
 bool InterruptArrived() {
   return InterlockedCompareExchange(&interruptArrived, 0, 0) != 0;
+}
+
+bool InterruptBrokeOffRead() {
+  if (!InterruptArrived() && interruptEvent != nullptr)
+    WaitForSingleObject(interruptEvent, 100);
+  return InterruptArrived();
 }

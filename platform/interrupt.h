@@ -14,3 +14,8 @@ void CatchInterrupts(void (*onConsoleClosing)());
 
 // True once an interrupt has arrived.
 bool InterruptArrived();
+
+// The same, asked right after a read failed, which an interrupt may have broken
+// off: Windows ends a console read at Ctrl-C before it runs the handler on a
+// thread of its own, so this waits for that handler a moment (100 ms at most).
+bool InterruptBrokeOffRead();

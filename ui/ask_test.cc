@@ -108,19 +108,24 @@ TEST_F(AskTest, CarriageReturnBeforeTheLineEndIsNotPartOfTheAnswer) {
 #endif
 }
 
-// An interrupt ends the wait for an answer as q does, without reading: the
-// question's line ends, unanswered, and nothing else is said.
-TEST_F(AskTest, InterruptAnswersQuitWithoutReading) {
+// An interrupt ends the wait for an answer as q does: one that came before the
+// question is not read at all, one that broke the read off is told from the
+// end of the input. The question's line ends, unanswered, and nothing else is said.
+TEST_F(AskTest, InterruptAnswersQuit) {
   Type("y\n");
-  static bool interrupted = false;
-  log_.ui().SetInterruptProbe([] { return interrupted; });
-  interrupted = true;
+  static bool arrived = false;
+  static bool brokeOffRead = false;
+  log_.ui().SetInterruptProbe([] { return arrived; }, [] { return brokeOffRead; });
+  arrived = true;
   EXPECT_EQ(AskDefaultYes(), ANSWER_QUIT);
-  EXPECT_EQ(log_.Text(), "Update? y/n/q/c (y):\n");
-  interrupted = false;
+  arrived = false;
   EXPECT_EQ(AskDefaultYes(), ANSWER_YES) << "the typed answer was left for the next question";
-  log_.ui().SetInterruptProbe(nullptr);
-  EXPECT_EQ(Console(), "Update? y/n/q/c (y):\nUpdate? y/n/q/c (y):");
+  brokeOffRead = true;
+  EXPECT_EQ(AskDefaultYes(), ANSWER_QUIT) << "the read failed at the end of the input";
+  log_.ui().SetInterruptProbe(nullptr, nullptr);
+  const std::string question = "Update? y/n/q/c (y):";
+  EXPECT_EQ(Console(), question + "\n" + question + question + "\n");
+  EXPECT_EQ(log_.Text(), question + "\n" + question + "y\n" + question + "\n");
 }
 
 TEST_F(AskTest, QuestionOnConsoleAndLogWithTheAnswerVerbatimAfterIt) {

@@ -75,8 +75,9 @@ void UserInterface::SetInput(std::FILE* input) {
   input_ = input;
 }
 
-void UserInterface::SetInterruptProbe(bool (*probe)()) {
-  interruptProbe_ = probe;
+void UserInterface::SetInterruptProbe(bool (*arrived)(), bool (*brokeOffRead)()) {
+  interruptArrived_ = arrived;
+  interruptBrokeOffRead_ = brokeOffRead;
 }
 
 bool UserInterface::OpenLog() {
@@ -159,7 +160,7 @@ std::int32_t UserInterface::Ask(const std::string& prompt, std::int32_t silentAn
   // the run as q would, and its line ends unanswered.
   char line[80];
   if (Interrupted() || !std::fgets(line, sizeof line, input_)) {
-    if (Interrupted()) {
+    if (Interrupted() || (interruptBrokeOffRead_ != nullptr && interruptBrokeOffRead_())) {
       PrintAndWrite("\n");
       return ANSWER_QUIT;
     }

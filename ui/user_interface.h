@@ -71,9 +71,10 @@ class UserInterface {
 
   // Where Ask reads its answers: standard input unless a test hands it a file.
   void SetInput(std::FILE* input);
-  // Ask stops waiting for an answer once probe says that an interrupt arrived,
-  // and answers q. Without a probe it always waits.
-  void SetInterruptProbe(bool (*probe)());
+  // Ask stops waiting for an answer once an interrupt arrived, and answers q:
+  // arrived() is asked before a question is read, brokeOffRead() after its
+  // read failed. Without them it always waits.
+  void SetInterruptProbe(bool (*arrived)(), bool (*brokeOffRead)());
 
  private:
   // Opens the log for appending if it is not open yet; false when that fails
@@ -82,7 +83,7 @@ class UserInterface {
   // Write and Print for text already formatted, so it is passed on verbatim.
   void WriteText(const std::string& text);
   void PrintText(const std::string& text);
-  bool Interrupted() const { return interruptProbe_ != nullptr && interruptProbe_(); }
+  bool Interrupted() const { return interruptArrived_ != nullptr && interruptArrived_(); }
 
   char logPath_[kPathBufferSize] = {};
   bool silent_ = false;
@@ -91,7 +92,8 @@ class UserInterface {
   std::FILE* log_ = nullptr;
   std::unique_ptr<ConsoleWindow> console_;
   std::FILE* input_ = stdin;
-  bool (*interruptProbe_)() = nullptr;
+  bool (*interruptArrived_)() = nullptr;
+  bool (*interruptBrokeOffRead_)() = nullptr;
 };
 
 // A message written at most once. target: 0 console only, 2 console and log,
