@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -101,37 +100,6 @@ TEST_F(PackageTest, UnreadableDescriptorIsReportedAndChangesNothing) {
     EXPECT_EQ(Keys(), std::vector<std::string>{"kept"});
     EXPECT_EQ(FirmwareImageFile, "kept.bin");
   }
-}
-
-// The package's own files: the descriptor, the image the last kind names (as
-// discovery takes it), the discovery file; looked up quietly, the tables alone.
-TEST_F(PackageTest, PackageFilesAreKnownWithoutLoadingThePackage) {
-  std::filesystem::create_directory(dir_.File("images"));
-  WriteFile("images/last.bin", "image");
-  WriteFile("NICFWData.xml",
-            Descriptor(Kind("1077", "8020", "1077", "0203", "1.0", "first.bin") +
-                       Kind("1077", "8021", "1077", "0203", "1.0", "images/last.bin") +
-                       Kind("1077", "8022", "1077", "0203", "1.0", "")));
-  const struct {
-    const char* path;
-    bool own;
-  } cases[] = {
-      {"NICFWData.xml", true},   {"./images/last.bin", true},
-      {"tempNicList.xml", true}, {"images/../tempNicList.xml", true},
-      {"first.bin", false},      {"images", false},
-      {"report.xml", false},     {"", false},
-  };
-  for (const auto& c : cases)
-    EXPECT_EQ(IsPackageFile(c.path), c.own) << c.path;
-  EXPECT_TRUE(PackageTable.empty());
-  EXPECT_EQ(FirmwareImageFile, "");
-  EXPECT_EQ(LogText(), "");
-
-  // Without a readable descriptor, the descriptor's name and the discovery file remain.
-  WriteFile("NICFWData.xml", "<nic_fw_package>");
-  EXPECT_TRUE(IsPackageFile("NICFWData.xml"));
-  EXPECT_FALSE(IsPackageFile("images/last.bin"));
-  EXPECT_EQ(LogText(), "");
 }
 
 TEST_F(PackageTest, IdsTooLongForAKeyAreRefused) {
