@@ -11,7 +11,6 @@
 #include "app/vendor_module.h"
 #include "base/run_flags.h"
 #include "inventory/run_record.h"
-#include "platform/console.h"
 #include "platform/file_system.h"
 #include "platform/instance_lock.h"
 #include "platform/own_version.h"
@@ -28,6 +27,9 @@ constexpr const char kStartupFailed[] = "Error initializing FW upgrade software.
 constexpr const char kRivalRunning[] =
     "Error: Either another NetXen tool is already running, or your last session did not close "
     "gracefully. Required to clear the settings!\n";
+constexpr const char kAnotherRunHoldsTheLock[] =
+    "Error: Another Zentavor run is going on (it holds %s). Start this one again when it has "
+    "ended.\n";
 // Never the vendor's own lock file, which belongs to its tools.
 constexpr const char kInstanceLockName[] = "zentavor.lock";
 
@@ -86,7 +88,9 @@ bool TakeInstanceLock(UserInterface& ui) {
     case InstanceLockState::kHeld:
       return true;
     case InstanceLockState::kHeldElsewhere:
-      ui.Write("%s", kRivalRunning);
+      // Not the vendor's message: that one sends the administrator after the
+      // vendor's lock file, which has nothing to do with it.
+      ui.Write(kAnotherRunHoldsTheLock, lock.where().c_str());
       NoteStop(StopKind::kAnotherRun,
                "Another Zentavor run is going on: it holds the single-instance lock.", false);
       return false;
@@ -128,9 +132,9 @@ const std::string& InstanceLockProblem() {
 
 bool Startup(bool helpRequested) {
   try {
-    SetConsoleTitleText(kTitle);
     PrepareLogFile();
-    // The one user interface of the process; it lives until the process ends.
+    // The one user interface of the process; it lives until the process ends,
+    // and main's ConsoleRestorer puts the console back however the run ends.
     auto* ui = new UserInterface(LogPathBuffer, kConsoleWidth, kConsoleHeight);
     InstallUserInterface(ui);
     if (!TakeInstanceLock(*ui))

@@ -18,3 +18,13 @@ inline constexpr bool EqualsIgnoringCase(std::string_view a, std::string_view b)
   }
   return true;
 }
+
+inline constexpr bool ContainsIgnoringCase(std::string_view text, std::string_view part) {
+  if (part.size() > text.size())
+    return false;
+  for (std::size_t start = 0; start + part.size() <= text.size(); ++start) {
+    if (EqualsIgnoringCase(text.substr(start, part.size()), part))
+      return true;
+  }
+  return false;
+}

@@ -10,6 +10,11 @@ char PathSeparator() {
   return '/';
 }
 
+bool FileExists(const char* path) {
+  struct stat status;
+  return stat(path, &status) == 0;
+}
+
 // A path the user names (a report file, say) may be a device node such as
 // /dev/null, and a run as root must never delete one: only a regular file, or a
 // link (the link itself, never its target), is removed.

@@ -1,26 +1,38 @@
+// Every name crosses into Windows as UTF-16 through the wide calls: the ANSI
+// calls would read it in the code page and reach a look-alike file, or none.
 #include <windows.h>
+
+#include <sys/stat.h>
 
 #include "base/run_flags.h"
 #include "platform/file_system.h"
+#include "xml/utf16.h"
 
 char PathSeparator() {
   return '\\';
 }
 
+// _wstat is the runtime's file-status query, so directories count as stat
+// counts them.
+bool FileExists(const char* path) {
+  struct _stat64 status;
+  return _wstat64(WidenUtf8(path).c_str(), &status) == 0;
+}
+
 bool RemoveFile(const char* path) {
-  return DeleteFileA(path) != 0;
+  return DeleteFileW(WidenUtf8(path).c_str()) != 0;
 }
 
 bool MakeDirectory(const char* path) {
-  return CreateDirectoryA(path, nullptr) != 0;
+  return CreateDirectoryW(WidenUtf8(path).c_str(), nullptr) != 0;
 }
 
 std::string SystemDrive() {
-  char directory[kPathBufferSize];
-  const UINT length = GetSystemDirectoryA(directory, sizeof directory);
-  if (length == 0 || length >= sizeof directory || directory[1] != ':')
+  const std::wstring directory = ReadWideBuffer(
+      [](wchar_t* buffer, DWORD size) { return GetSystemDirectoryW(buffer, size); });
+  if (directory.size() < 2 || directory[1] != L':')
     return std::string();
-  return std::string(directory, 2);
+  return NarrowToUtf8(directory.substr(0, 2));
 }
 
 std::string LogDirectory() {
@@ -28,28 +40,18 @@ std::string LogDirectory() {
 }
 
 bool TempDirectory(std::string* directory) {
-  char path[kPathBufferSize];
-  const DWORD length = GetTempPathA(sizeof path, path);
-  if (length == 0 || length >= sizeof path)
+  wchar_t path[kPathBufferSize];
+  const DWORD length = GetTempPathW(kPathBufferSize, path);
+  if (length == 0 || length >= kPathBufferSize)
     return false;
-  std::string result(path, length);
-  while (!result.empty() && (result.back() == '\\' || result.back() == '/'))
+  std::wstring result(path, length);
+  while (!result.empty() && (result.back() == L'\\' || result.back() == L'/'))
     result.pop_back();
-  *directory = result;
+  *directory = NarrowToUtf8(result);
   return true;
 }
 
 std::string OwnExecutablePath() {
-  std::string path(MAX_PATH, '\0');
-  while (true) {
-    const DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length == 0)
-      return std::string();
-    // A full buffer means the name may have been cut: try again with more room.
-    if (length < path.size()) {
-      path.resize(length);
-      return path;
-    }
-    path.resize(path.size() * 2);
-  }
+  return NarrowToUtf8(ReadWideBuffer(
+      [](wchar_t* buffer, DWORD size) { return GetModuleFileNameW(nullptr, buffer, size); }));
 }

@@ -2,10 +2,89 @@
 
 #include <string>
 
+#include "platform/file_system.h"
 #include "platform/process.h"
 #include "ui/user_interface.h"
+#include "xml/utf16.h"
 
 namespace {
+
+bool IsSeparator(wchar_t c) {
+  return c == L'\\' || c == L'/';
+}
+
+// "C:\..." or "\\server\...": a PATH entry that names the same directory
+// whatever the current directory is.
+bool IsAbsoluteDirectory(const std::wstring& directory) {
+  return (directory.size() >= 3 && directory[1] == L':' && IsSeparator(directory[2])) ||
+         (directory.size() >= 2 && IsSeparator(directory[0]) && IsSeparator(directory[1]));
+}
+
+std::wstring DirectoryOf(const std::wstring& path) {
+  const std::size_t separator = path.find_last_of(L"\\/");
+  return separator == std::wstring::npos ? std::wstring() : path.substr(0, separator);
+}
+
+// The absolute entries of PATH, in order, without the quotes an entry may carry.
+std::vector<std::wstring> AbsolutePathEntries() {
+  const std::wstring path = ReadWideBuffer(
+      [](wchar_t* buffer, DWORD size) { return GetEnvironmentVariableW(L"PATH", buffer, size); });
+  std::vector<std::wstring> entries;
+  std::size_t start = 0;
+  while (start <= path.size()) {
+    std::size_t end = path.find(L';', start);
+    if (end == std::wstring::npos)
+      end = path.size();
+    std::wstring entry = path.substr(start, end - start);
+    if (entry.size() >= 2 && entry.front() == L'"' && entry.back() == L'"')
+      entry = entry.substr(1, entry.size() - 2);
+    if (IsAbsoluteDirectory(entry))
+      entries.push_back(entry);
+    start = end + 1;
+  }
+  return entries;
+}
+
+// Where the system's own program search looks, less the current directory: the
+// firmware package folder, which others may be able to write.
+std::vector<std::wstring> SearchDirectories() {
+  std::vector<std::wstring> directories = {
+      DirectoryOf(WidenUtf8(OwnExecutablePath())),
+      ReadWideBuffer([](wchar_t* buffer, DWORD size) { return GetSystemDirectoryW(buffer, size); }),
+      ReadWideBuffer(
+          [](wchar_t* buffer, DWORD size) { return GetWindowsDirectoryW(buffer, size); }),
+  };
+  for (std::wstring& entry : AbsolutePathEntries())
+    directories.push_back(std::move(entry));
+  return directories;
+}
+
+bool IsFile(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The full path of the program a command line names, as the system would find
+// it but never in the current directory; ".exe" is added to a name without an
+// extension. A name with a directory part is taken as it stands. Empty when
+// there is no such program.
+std::wstring FindProgram(const std::wstring& name) {
+  const std::size_t base = name.find_last_of(L"\\/:");
+  const bool hasExtension =
+      name.find(L'.', base == std::wstring::npos ? 0 : base) != std::wstring::npos;
+  const std::wstring file = hasExtension ? name : name + L".exe";
+  if (base != std::wstring::npos)
+    return file;
+  for (const std::wstring& directory : SearchDirectories()) {
+    if (directory.empty())
+      continue;
+    const std::wstring candidate =
+        IsSeparator(directory.back()) ? directory + file : directory + L"\\" + file;
+    if (IsFile(candidate))
+      return candidate;
+  }
+  return std::wstring();
+}
 
 // WaitForSingleObject without a time limit, waking once a second to call tick.
 DWORD WaitTicking(HANDLE process, const WaitTick& tick) {
@@ -33,21 +112,26 @@ bool RunCommand(const std::string& commandLine, std::uint32_t* exitCode, const W
   TheUserInterface().Write("%s\n", commandLine.c_str());
   *exitCode = kCannotStartExitCode;
 
-  // CreateProcessA may write into the command line, so it gets its own copy,
-  // sized to the text rather than to a fixed buffer.
-  std::vector<char> mutableLine(commandLine.begin(), commandLine.end());
-  mutableLine.push_back('\0');
-  STARTUPINFOA startup = {};
+  const std::vector<std::string> words = SplitCommandLine(commandLine);
+  if (words.empty())
+    return false;
+  const std::wstring program = FindProgram(WidenUtf8(words[0]));
+  if (program.empty()) {
+    NoteStartFailure(words[0] +
+                     " could not be started: it is neither beside the program, nor in the system "
+                     "or Windows directory, nor in an absolute directory of PATH");
+    return false;
+  }
+  // The child reads the very text the log shows. CreateProcessW may write into
+  // its command line, so it gets its own copy.
+  std::wstring mutableLine = WidenUtf8(commandLine);
+  STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
-  if (!CreateProcessA(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
-                      nullptr, nullptr, &startup, &process)) {
-    const DWORD error = GetLastError();
-    const std::vector<std::string> words = SplitCommandLine(commandLine);
-    NoteStartFailure((words.empty() ? commandLine : words.front()) +
-                     " could not be started (error " + std::to_string(error) +
-                     "): looked for beside the program, in the current directory, the system "
-                     "directories and PATH");
+  if (!CreateProcessW(program.c_str(), mutableLine.data(), nullptr, nullptr, FALSE,
+                      CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process)) {
+    NoteStartFailure(NarrowToUtf8(program) + " could not be started (error " +
+                     std::to_string(GetLastError()) + ")");
     return false;
   }
 

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "xml/named_file.h"
+
 namespace {
 
 void AppendEscaped(const std::string& argument, std::string* line) {
@@ -41,7 +43,7 @@ std::string CallLogLine(const std::vector<std::string>& arguments) {
 bool AppendCall(const std::string& logPath, const std::vector<std::string>& arguments) {
   // Binary mode: the line ends in LF on Windows too, and one write keeps a
   // line whole when two simulators append at once.
-  std::FILE* log = std::fopen(logPath.c_str(), "ab");
+  std::FILE* log = OpenNamedFile(logPath.c_str(), "ab");
   if (!log)
     return false;
   const std::string line = CallLogLine(arguments);

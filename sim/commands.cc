@@ -11,6 +11,7 @@
 
 #include "platform/file_system.h"
 #include "platform/vendor_utility.h"
+#include "xml/named_file.h"
 
 namespace {
 
@@ -75,7 +76,7 @@ const char* ReportReason(const Attributes& port, const Attributes& image) {
 
 bool IsRegularFile(const std::string& path) {
   std::error_code error;
-  return std::filesystem::is_regular_file(path, error);
+  return std::filesystem::is_regular_file(PathOfUtf8(path), error);
 }
 
 // The image named on a command line must be on disk and known to the state.
@@ -93,7 +94,7 @@ int FindUsableImage(const SimState& state, const std::string& file, const Attrib
 }
 
 bool ReadWholeFile(const std::string& path, std::string* bytes) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(PathOfUtf8(path), std::ios::binary);
   if (!in)
     return false;
   bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -107,14 +108,14 @@ class HeldLock {
   explicit HeldLock(const std::string& path) {
     if (path.empty() || FileExists(path.c_str()))
       return;
-    std::FILE* file = std::fopen(path.c_str(), "wb");
+    std::FILE* file = OpenNamedFile(path.c_str(), "wb");
     failed_ = file == nullptr || std::fclose(file) != 0;
     if (!failed_)
       path_ = path;
   }
   ~HeldLock() {
     if (!path_.empty())
-      std::remove(path_.c_str());
+      RemoveNamedFile(path_.c_str());
   }
   HeldLock(const HeldLock&) = delete;
   HeldLock& operator=(const HeldLock&) = delete;
@@ -166,10 +167,10 @@ int Discover(const SimCommand& command, const SimContext& context, const SimStat
   bool written = true;
   if (state.discovery.count("raw_file")) {
     const auto raw =
-        std::filesystem::path(context.statePath).parent_path() / Value(state.discovery, "raw_file");
+        PathOfUtf8(context.statePath).parent_path() / PathOfUtf8(Value(state.discovery, "raw_file"));
     std::string bytes;
-    if (!ReadWholeFile(raw.string(), &bytes)) {
-      Complain("cannot read the raw discovery file " + raw.string());
+    if (!ReadWholeFile(Utf8OfPath(raw), &bytes)) {
+      Complain("cannot read the raw discovery file " + Utf8OfPath(raw));
       return kExitBadState;
     }
     written = WriteFileAtomically(command.file, bytes);

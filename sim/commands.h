@@ -52,3 +52,7 @@ XmlNode DiscoveryDocument(const SimState& state, const std::string& image);
 // The report's tree for the state and an image the state describes.
 XmlNode ReportDocument(const SimState& state, const std::string& imageFile,
                        const Attributes& image);
+
+// The whole simulator: arguments after the program name, as UTF-8; returns
+// the exit code.
+int RunSimulator(const std::vector<std::string>& arguments);

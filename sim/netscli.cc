@@ -1,5 +1,6 @@
 // netscli: the simulated vendor utility. Logs the call, recognises the command
-// line, loads the simulated server and plays the command against it.
+// line, loads the simulated server and plays the command against it. The entry
+// points (netscli-posix.cc, netscli-win32.cc) hand over the arguments as UTF-8.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -8,8 +9,7 @@
 #include "sim/commands.h"
 #include "sim/state.h"
 
-int main(int argc, char** argv) {
-  const std::vector<std::string> arguments(argv + 1, argv + argc);
+int RunSimulator(const std::vector<std::string>& arguments) {
   const SimContext context{StatePath(), VendorLockPath()};
   // Logged before anything is checked: a test must see every call that
   // reached the utility, refused ones included.

@@ -8,6 +8,7 @@
 #include <span>
 #include <system_error>
 
+#include "xml/named_file.h"
 #include "xml/xml.h"
 
 namespace {
@@ -136,9 +137,9 @@ void AddElement(XmlNode& root, const char* name, const Attributes& attributes, N
 
 bool ReplaceWith(const std::string& temporary, const std::string& path) {
   std::error_code error;
-  std::filesystem::rename(temporary, path, error);
+  std::filesystem::rename(PathOfUtf8(temporary), PathOfUtf8(path), error);
   if (error)
-    std::filesystem::remove(temporary, error);
+    std::filesystem::remove(PathOfUtf8(temporary), error);
   return !error;
 }
 
@@ -168,7 +169,7 @@ std::string StatePath() {
 }
 
 std::string CallLogPath(const std::string& statePath) {
-  return (std::filesystem::path(statePath).parent_path() / kCallLogName).string();
+  return Utf8OfPath(PathOfUtf8(statePath).parent_path() / kCallLogName);
 }
 
 bool LoadState(const std::string& path, SimState* state, std::string* error) {
@@ -215,7 +216,7 @@ bool WriteXmlAtomically(const std::string& path, const XmlNode& root) {
   const std::string temporary = path + kTemporarySuffix;
   if (root.WriteToFile(temporary.c_str(), nullptr, true) != XmlError::NoError) {
     std::error_code ignored;
-    std::filesystem::remove(temporary, ignored);
+    std::filesystem::remove(PathOfUtf8(temporary), ignored);
     return false;
   }
   return ReplaceWith(temporary, path);
@@ -223,13 +224,13 @@ bool WriteXmlAtomically(const std::string& path, const XmlNode& root) {
 
 bool WriteFileAtomically(const std::string& path, const std::string& bytes) {
   const std::string temporary = path + kTemporarySuffix;
-  std::FILE* file = std::fopen(temporary.c_str(), "wb");
+  std::FILE* file = OpenNamedFile(temporary.c_str(), "wb");
   if (!file)
     return false;
   bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
   written = std::fclose(file) == 0 && written;
   if (!written) {
-    std::remove(temporary.c_str());
+    RemoveNamedFile(temporary.c_str());
     return false;
   }
   return ReplaceWith(temporary, path);
@@ -282,9 +283,9 @@ const Attributes* FindImage(const SimState& state, const std::string& file) {
     if (Value(image, "file") == file)
       return &image;
   }
-  const auto base = std::filesystem::path(file).filename();
+  const auto base = PathOfUtf8(file).filename();
   for (const Attributes& image : state.images) {
-    if (std::filesystem::path(Value(image, "file")).filename() == base)
+    if (PathOfUtf8(Value(image, "file")).filename() == base)
       return &image;
   }
   return nullptr;

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "base/ascii.h"
+#include "base/product.h"
 #include "ui/log_file.h"
 
 namespace {
@@ -30,6 +31,9 @@ void PutText(std::FILE* stream, const std::string& text) {
   std::fflush(stream);
 }
 
+constexpr const char kLogCannotBeOpened[] =
+    "Warning: Cannot open the log file %s (error %lu); this run is not being logged.\n";
+
 // The answer code for one typed line (its newline already removed, not empty).
 std::int32_t JudgeAnswer(const char* line) {
   switch (LowerAscii(line[0])) {
@@ -49,7 +53,7 @@ std::int32_t JudgeAnswer(const char* line) {
 }  // namespace
 
 UserInterface::UserInterface(const char* logPath, int width, int height)
-    : console_(std::make_unique<ConsoleWindow>(width, height)) {
+    : console_(std::make_unique<ConsoleWindow>(kTitle, width, height)) {
   // A path that does not fit is refused rather than cut: a cut path would
   // quietly send the log to some other file. The empty path then fails to open
   // and is reported like any other log that cannot be opened.
@@ -87,6 +91,13 @@ bool UserInterface::OpenLog() {
   log_ = OpenLogForAppend(logPath_, &error);
   if (log_)
     return true;
+  // A run that flashes must not go unrecorded without a word: whoever reads
+  // standard error (a console, a deployment tool) learns it once.
+  if (!logFailureReported_) {
+    logFailureReported_ = true;
+    std::fprintf(stderr, kLogCannotBeOpened, logPath_, error);
+    std::fflush(stderr);
+  }
   // The debug channel writes to the very stream that failed to open, so the
   // report goes to standard error instead, under the debug channel's own rules.
   if (debug_ && !silent_) {
@@ -103,7 +114,11 @@ void UserInterface::WriteText(const std::string& text) {
 
 void UserInterface::PrintText(const std::string& text) {
   if (!silent_)
-    PutText(stdout, text);
+    PutConsoleText(stdout, text);
+}
+
+void UserInterface::RestoreConsole() {
+  console_->Restore();
 }
 
 void UserInterface::Write(const char* format, ...) {
@@ -216,4 +231,9 @@ UserInterface& TheUserInterface() {
 
 bool HasUserInterface() {
   return installedUserInterface != nullptr;
+}
+
+void RestoreConsoleOfUserInterface() {
+  if (UserInterface* ui = installedUserInterface)
+    ui->RestoreConsole();
 }

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "base/run_flags.h"
+#include "ui/console_window.h"
 
 #if defined(__GNUC__)
 #define ZENTAVOR_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
@@ -24,27 +25,13 @@ enum AnswerCode : std::int32_t {
   ANSWER_SKIP = 3,
 };
 
-// Sizes the console window at construction and restores it at destruction.
-// On POSIX a terminal is never resized, so both are no-ops there.
-class ConsoleWindow {
- public:
-  ConsoleWindow(int width, int height);
-  ~ConsoleWindow();
-  ConsoleWindow(const ConsoleWindow&) = delete;
-  ConsoleWindow& operator=(const ConsoleWindow&) = delete;
-
- private:
-  struct SavedState;  // platform-specific: the output handle and the saved console state
-  std::unique_ptr<SavedState> saved_;
-};
-
 class UserInterface {
  public:
   // Copies logPath (at most 259 characters; a longer one is refused, leaving the
-  // log unopenable rather than cut to another file's name) and sizes the console
-  // to width x height.
+  // log unopenable rather than cut to another file's name), titles the console
+  // and sizes its window to width x height (see ConsoleWindow).
   UserInterface(const char* logPath, int width, int height);
-  // Closes the log stream and restores the console (the program itself never destroys it).
+  // Closes the log stream and restores the console.
   ~UserInterface();
   UserInterface(const UserInterface&) = delete;
   UserInterface& operator=(const UserInterface&) = delete;
@@ -76,9 +63,14 @@ class UserInterface {
   // read failed. Without them it always waits.
   void SetInterruptProbe(bool (*arrived)(), bool (*brokeOffRead)());
 
+  // Puts the console back as construction found it (ConsoleWindow::Restore).
+  void RestoreConsole();
+
  private:
   // Opens the log for appending if it is not open yet; false when that fails
   // (reported, and tried again by the next write).
+  // The first failure is said once on standard error, whatever the options, so
+  // that a run is never left unlogged in silence.
   bool OpenLog();
   // Write and Print for text already formatted, so it is passed on verbatim.
   void WriteText(const std::string& text);
@@ -90,6 +82,7 @@ class UserInterface {
   bool debug_ = false;
   bool assumeDefault_ = false;
   std::FILE* log_ = nullptr;
+  bool logFailureReported_ = false;
   std::unique_ptr<ConsoleWindow> console_;
   std::FILE* input_ = stdin;
   bool (*interruptArrived_)() = nullptr;
@@ -112,3 +105,19 @@ void NotifyOnce(OnceNotice& notice, UserInterface& ui, const char* format, ...)
 void InstallUserInterface(UserInterface* ui);
 UserInterface& TheUserInterface();
 bool HasUserInterface();
+
+// The console's title and window size are the administrator's: every path that
+// ends the process puts them back. main holds a ConsoleRestorer, so a run that
+// returns from RunZentavor by any road restores them; code that ends the
+// process without returning through main (an interrupt handler that must end
+// it at once, for instance) calls RestoreConsoleOfUserInterface() before it
+// does. Safe to call more than once, from any thread, and before start-up.
+void RestoreConsoleOfUserInterface();
+
+class ConsoleRestorer {
+ public:
+  ConsoleRestorer() = default;
+  ~ConsoleRestorer() { RestoreConsoleOfUserInterface(); }
+  ConsoleRestorer(const ConsoleRestorer&) = delete;
+  ConsoleRestorer& operator=(const ConsoleRestorer&) = delete;
+};

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 
@@ -82,22 +83,32 @@ TEST(UserInterfaceLog, OpenIsRetriedUntilItSucceedsAndTheFailedMessageIsDropped)
   EXPECT_EQ(ReadTextFile(path), "kept\n");
 }
 
-TEST(UserInterfaceLog, OpenFailureIsReportedOnStandardErrorOnlyInDebugMode) {
+TEST(UserInterfaceLog, OpenFailureIsSaidOnceWhateverTheOptionsAndEachTimeInDebugMode) {
   TempDir dir;
   const std::string path = dir.File("missing") + "/zentavor.log";
   UserInterface ui(path.c_str(), 121, 65);
+  const std::string once = "Warning: Cannot open the log file " + path + " (error ";
 
+  // Silent runs too: a deployment tool reads standard error.
+  ui.Configure(true, false, false);
+  CaptureStdout();
   CaptureStderr();
-  ui.Write("quiet\n");
-  EXPECT_EQ(GetCapturedStderr(), "");
+  ui.Write("first\n");
+  ui.Write("second\n");
+  std::string err = GetCapturedStderr();
+  EXPECT_EQ(GetCapturedStdout(), "");
+  EXPECT_EQ(err.rfind(once, 0), 0u) << err;
+  EXPECT_TRUE(err.ends_with("); this run is not being logged.\n")) << err;
+  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
 
   ui.Configure(false, true, false);
   CaptureStdout();
   CaptureStderr();
   ui.Write("loud\n");
-  const std::string err = GetCapturedStderr();
+  err = GetCapturedStderr();
   EXPECT_EQ(GetCapturedStdout(), "");
   EXPECT_EQ(err.rfind("UserInterface::Write(): fopen() " + path + " failed ", 0), 0u) << err;
+  EXPECT_EQ(err.find(once), std::string::npos) << err;
 
   ui.Configure(true, true, false);
   CaptureStderr();

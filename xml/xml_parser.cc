@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 
+#include "xml/named_file.h"
 #include "xml/wide_text.h"
 
 namespace {
@@ -776,7 +777,7 @@ struct FileBuffer {
 // Reads the whole file into a buffer with four zero bytes after the data, so
 // that 8-bit and 16-bit text alike are terminated.
 XmlError LoadFile(const char* path, FileBuffer& buffer) {
-  std::FILE* file = path == nullptr ? nullptr : std::fopen(path, "rb");
+  std::FILE* file = OpenNamedFile(path, "rb");
   if (file == nullptr)
     return XmlError::FileNotFound;
   long long length = -1;

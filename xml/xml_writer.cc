@@ -1,12 +1,11 @@
 #include "xml/xml_writer.h"
 
-#include <sys/stat.h>
-
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "xml/named_file.h"
 #include "xml/xml_node.h"
 
 namespace {
@@ -202,20 +201,12 @@ bool WriteElement(Sink& out, const XmlNodeRecord* r, int level, int depth) {
   return true;
 }
 
-// Whether the path just opened is a regular file, which the writer created or
-// replaced and may therefore remove again. A device named as the path (such as
-// /dev/full) is written to but never deleted, whoever runs the program.
-bool IsRegularFile(const char* path) {
-  struct stat status;
-  return stat(path, &status) == 0 && S_ISREG(status.st_mode);
-}
-
 // Removes a file that could not be written completely, so that its existence
 // keeps meaning that it was written.
 XmlError FailWrite(std::FILE* file, const char* path, bool removable) {
   std::fclose(file);
   if (removable)
-    std::remove(path);
+    RemoveNamedFile(path);
   return XmlError::CannotWriteIntoFile;
 }
 
@@ -271,10 +262,13 @@ XmlError XmlNode::WriteToFile(const char* path, const char* encodingName, bool f
   (void)encodingName;  // the library writes UTF-8 only, and says so in the header
   if (record_ == nullptr)
     return XmlError::NoError;
-  std::FILE* file = path == nullptr ? nullptr : std::fopen(path, "wb");
+  std::FILE* file = OpenNamedFile(path, "wb");
   if (file == nullptr)
     return XmlError::CannotOpenForWriting;
-  const bool removable = IsRegularFile(path);
+  // Only a regular file was created or replaced by the writer and may be removed
+  // again. A device named as the path (such as /dev/full) is written to but
+  // never deleted, whoever runs the program.
+  const bool removable = IsRegularNamedFile(path);
   const bool header =
       !(record_->isDeclaration || (record_->name == nullptr && record_->childCount > 0 &&
                                    record_->children[0]->isDeclaration));
@@ -300,7 +294,7 @@ XmlError XmlNode::WriteToFile(const char* path, const char* encodingName, bool f
     return FailWrite(file, path, removable);
   if (std::fclose(file) != 0) {
     if (removable)
-      std::remove(path);
+      RemoveNamedFile(path);
     return XmlError::CannotWriteIntoFile;
   }
   return XmlError::NoError;

@@ -1,7 +1,0 @@
-#include <windows.h>
-
-#include "platform/console.h"
-
-void SetConsoleTitleText(const char* title) {
-  SetConsoleTitleA(title);
-}

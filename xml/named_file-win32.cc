@@ -1,0 +1,21 @@
+#include <sys/stat.h>
+
+#include <cwchar>
+
+#include "xml/named_file.h"
+#include "xml/utf16.h"
+
+std::FILE* OpenNamedFile(const char* path, const char* mode) {
+  if (path == nullptr)
+    return nullptr;
+  return _wfopen(WidenUtf8(path).c_str(), WidenUtf8(mode).c_str());
+}
+
+bool RemoveNamedFile(const char* path) {
+  return _wremove(WidenUtf8(path).c_str()) == 0;
+}
+
+bool IsRegularNamedFile(const char* path) {
+  struct _stat64 status;
+  return _wstat64(WidenUtf8(path).c_str(), &status) == 0 && S_ISREG(status.st_mode);
+}

@@ -1,0 +1,30 @@
+/// Opening, testing and removing files by their UTF-8 names, for the XML
+/// library and every layer above it: the C runtime's byte-string calls on
+/// POSIX, the wide calls on Windows, whose byte-string calls read a name in the
+/// ANSI code page and so reach some other file, or none, for every character
+/// outside it.
+#pragma once
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+// fopen with a UTF-8 path; null when path is null or the file cannot be opened.
+std::FILE* OpenNamedFile(const char* path, const char* mode);
+
+// Removes the file (remove()); false when it could not be removed.
+bool RemoveNamedFile(const char* path);
+
+// True when the path names a regular file (not a directory or a device).
+bool IsRegularNamedFile(const char* path);
+
+// The std::filesystem path of a UTF-8 name, and back. A path made from a plain
+// std::string reads it in the runtime's narrow encoding, which on Windows is
+// not UTF-8.
+inline std::filesystem::path PathOfUtf8(const std::string& name) {
+  return std::filesystem::path(std::u8string(name.begin(), name.end()));
+}
+inline std::string Utf8OfPath(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
