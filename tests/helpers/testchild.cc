@@ -7,26 +7,130 @@
 //   testchild hold-name <name> <seconds>
 //                                  Windows: holds an event called <name>, so that no mutex of
 //                                  that name can be made, says "holding", sleeps; POSIX: exits 99
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
+//   testchild hold <file> <seconds>
+//                                  Windows: opens <file> letting others read but not write,
+//                                  says "held" on standard output, holds it, then exits 0
+//   testchild console <report> <program> [arguments...]
+//                                  Windows, in a real console: gives it a title, a tall
+//                                  buffer and a small window, runs the program in it, and
+//                                  writes to <report> (UTF-8) the console's title and sizes
+//                                  before and after, then the text on its screen
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <thread>
 
+#ifdef _WIN32
+#include <windows.h>
+
+namespace {
+
+std::string Utf8(const wchar_t* text, int length) {
+  const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
+  std::string utf8(bytes > 0 ? bytes : 0, '\0');
+  if (bytes > 0)
+    WideCharToMultiByte(CP_UTF8, 0, text, length, utf8.data(), bytes, nullptr, nullptr);
+  return utf8;
+}
+
+int Hold(const char* path, double seconds) {
+  HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE)
+    return 2;
+  std::printf("held\n");
+  std::fflush(stdout);
+  Sleep(static_cast<DWORD>(seconds * 1000));
+  CloseHandle(file);
+  return 0;
+}
+
+// An event of the given name keeps any mutex of that name from being made.
+int HoldName(const char* name, double seconds) {
+  if (CreateEventA(nullptr, TRUE, FALSE, name) == nullptr)
+    return 2;
+  std::puts("holding");
+  std::fflush(stdout);
+  Sleep(static_cast<DWORD>(seconds * 1000));
+  return 0;
+}
+
+std::string ConsoleState(HANDLE output) {
+  wchar_t title[1024] = {};
+  const DWORD length = GetConsoleTitleW(title, 1024);
+  CONSOLE_SCREEN_BUFFER_INFO info = {};
+  GetConsoleScreenBufferInfo(output, &info);
+  char sizes[128];
+  std::snprintf(sizes, sizeof sizes, " buffer=%dx%d window=%dx%d\n", info.dwSize.X, info.dwSize.Y,
+                info.srWindow.Right - info.srWindow.Left + 1,
+                info.srWindow.Bottom - info.srWindow.Top + 1);
+  return "title=" + Utf8(title, static_cast<int>(length)) + sizes;
+}
+
+std::string ScreenText(HANDLE output) {
+  CONSOLE_SCREEN_BUFFER_INFO info = {};
+  GetConsoleScreenBufferInfo(output, &info);
+  std::string text;
+  std::wstring line(info.dwSize.X, L' ');
+  for (SHORT row = 0; row <= info.dwCursorPosition.Y; ++row) {
+    DWORD read = 0;
+    ReadConsoleOutputCharacterW(output, line.data(), info.dwSize.X, {0, row}, &read);
+    std::wstring trimmed = line.substr(0, read);
+    trimmed.erase(trimmed.find_last_not_of(L' ') + 1);
+    text += Utf8(trimmed.c_str(), static_cast<int>(trimmed.size())) + "\n";
+  }
+  return text;
+}
+
+int Console(int argc, char** argv) {
+  const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+  CONSOLE_SCREEN_BUFFER_INFO info = {};
+  if (!GetConsoleScreenBufferInfo(output, &info))
+    return 3;
+  SetConsoleTitleW(L"Administrator: \u0141\u00f3d\u017a");
+  // The window first: a buffer is never narrower than its window.
+  const SMALL_RECT window = {0, 0, 79, 24};
+  SetConsoleWindowInfo(output, TRUE, &window);
+  SetConsoleScreenBufferSize(output, {80, 300});
+  std::string report = "before " + ConsoleState(output);
+  std::string command = "\"" + std::string(argv[3]) + "\"";
+  for (int i = 4; i < argc; ++i)
+    command += " \"" + std::string(argv[i]) + "\"";
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                      &startup, &process))
+    return 4;
+  WaitForSingleObject(process.hProcess, INFINITE);
+  DWORD code = 0;
+  GetExitCodeProcess(process.hProcess, &code);
+  report += "after " + ConsoleState(output) + ScreenText(output);
+  std::FILE* out = std::fopen(argv[2], "wb");
+  if (!out)
+    return 2;
+  std::fwrite(report.data(), 1, report.size(), out);
+  std::fclose(out);
+  return static_cast<int>(code);
+}
+
+}  // namespace
+#endif
+
 int main(int argc, char** argv) {
-  if (argc >= 3 && std::strcmp(argv[1], "exit") == 0) return std::atoi(argv[2]);
+  if (argc >= 3 && std::strcmp(argv[1], "exit") == 0)
+    return std::atoi(argv[2]);
   if (argc >= 4 && std::strcmp(argv[1], "print") == 0) {
     std::fprintf(stdout, "%s\n", argv[2]);
     std::fprintf(stderr, "%s\n", argv[2]);
     return std::atoi(argv[3]);
   }
   if (argc >= 3 && std::strcmp(argv[1], "sleep") == 0) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(static_cast<long>(std::atof(argv[2]) * 1000)));
+    std::this_thread::sleep_for(
+        std::chrono::milliseconds(static_cast<long>(std::atof(argv[2]) * 1000)));
     return 0;
   }
   if (argc >= 3 && std::strcmp(argv[1], "signal") == 0) {
@@ -39,19 +143,20 @@ int main(int argc, char** argv) {
   }
   if (argc >= 3 && std::strcmp(argv[1], "args") == 0) {
     std::FILE* out = std::fopen(argv[2], "wb");
-    if (!out) return 2;
-    for (int i = 3; i < argc; ++i) std::fprintf(out, "%s\n", argv[i]);
+    if (!out)
+      return 2;
+    for (int i = 3; i < argc; ++i)
+      std::fprintf(out, "%s\n", argv[i]);
     std::fclose(out);
     return 0;
   }
 #ifdef _WIN32
-  if (argc >= 4 && std::strcmp(argv[1], "hold-name") == 0) {
-    if (CreateEventA(nullptr, TRUE, FALSE, argv[2]) == nullptr) return 2;
-    std::puts("holding");
-    std::fflush(stdout);
-    std::this_thread::sleep_for(std::chrono::milliseconds(static_cast<long>(std::atof(argv[3]) * 1000)));
-    return 0;
-  }
+  if (argc >= 4 && std::strcmp(argv[1], "hold") == 0)
+    return Hold(argv[2], std::atof(argv[3]));
+  if (argc >= 4 && std::strcmp(argv[1], "console") == 0)
+    return Console(argc, argv);
+  if (argc >= 4 && std::strcmp(argv[1], "hold-name") == 0)
+    return HoldName(argv[2], std::atof(argv[3]));
 #endif
   std::fprintf(stderr, "testchild: unknown command\n");
   return 99;
