@@ -5,6 +5,7 @@ vendor lock that cannot be cleared. Whatever fails is reported as failing, and
 nothing that did not happen is reported as done."""
 
 import os
+import re
 import shutil
 import signal
 import stat
@@ -200,6 +201,35 @@ def test_parent_that_ignores_sigchld_still_gets_the_verdict(z):
     assert completed.returncode == 4
     assert "Device discovery completed successfully!\n" in z.log()
 
+# A program planted in the package folder (the current directory) never runs;
+# the utility beside the program and one on the search path do.
+
+@pytest.mark.parametrize("where, rc", [("nowhere else", 0), ("beside the program", 4),
+                                       ("on the search path", 4)])
+def test_utility_is_never_taken_from_the_current_directory(z, where, rc):
+    outdated_server(z)
+    z.remove("netscli")
+    # Would end every command with 99 ("unknown command") if it ever ran.
+    z.install("testchild", as_name="netscli" + z.build.suffix).rename(
+        z.cwd / ("netscli" + z.build.suffix))
+    if where == "beside the program":
+        z.install("netscli")
+    elif where == "on the search path":
+        tools = z.root / "tools"
+        tools.mkdir()
+        shutil.copy2(z.build.program("netscli"), tools)
+        if z.windows:
+            z.env["WINEPATH"] = "Z:" + str(tools).replace("/", "\\")
+        else:
+            z.env["PATH"] = f"{tools}:{z.env['PATH']}"
+    r = z.run("-n")
+    assert r.rc == rc, r
+    if rc == 0:
+        assert discovery_failed(98) in r.log
+        assert read_calls(z.cwd) == []
+    else:
+        assert read_calls(z.cwd)[0][:2] == ["-flashsupport", "-d"]
+
 
 # Every exit code the callers tell apart, for each command the utility runs: 0
 # is success everywhere, 5 only for the replay (a report already applied, which
@@ -277,7 +307,8 @@ def test_discovery_without_a_sound_file(z, output, args, rc):
 
 
 # A log that cannot be written: the run goes on and reports as it always does;
-# the failure to open the log shows on standard error in debug mode.
+# the failure to open the log is said once on standard error whatever the
+# options, and again at every write in debug mode.
 
 def clean_up(path):
     if path.is_dir():
@@ -288,16 +319,26 @@ def clean_up(path):
 
 def make_unusable(z, what):
     """Puts something in the way of the log (a directory where the log file
-    goes, or a file where its directory goes); returns what to clean up."""
+    goes, a file where its directory goes, or a reader that lets no one else
+    write); returns what takes it away again."""
+    if what == "log held by a reader":
+        if not z.windows:
+            pytest.skip("POSIX has no sharing modes: a reader never keeps a writer out")
+        z.log_path.parent.mkdir(parents=True, exist_ok=True)
+        holder = subprocess.Popen(
+            z.command(z.build.program("testchild"), "hold", "C:\\tavensystem\\log\\zentavor.log",
+                      "600"), env=z.env, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE)
+        assert holder.stdout.readline().strip() == b"held"
+        return lambda: (holder.kill(), holder.wait())
     if what == "log file":
         z.log_path.mkdir(parents=True)
-        return z.log_path
+        return lambda: clean_up(z.log_path)
     # The Windows build's log directory is shared by the session and holds only
     # the log, which every test starts without.
     clean_up(z.log_path.parent)
     z.log_path.parent.parent.mkdir(parents=True, exist_ok=True)
     z.log_path.parent.write_text("not a directory")
-    return z.log_path.parent
+    return lambda: clean_up(z.log_path.parent)
 
 
 def run_without_log(z, *args):
@@ -308,23 +349,28 @@ def run_without_log(z, *args):
     return completed.returncode, out, completed.stderr.decode(errors="replace")
 
 
-@pytest.mark.parametrize("what", ["log file", "log directory"])
+@pytest.mark.parametrize("what", ["log file", "log directory", "log held by a reader"])
 def test_run_goes_on_without_a_log(z, what):
     outdated_server(z)
-    blocker = make_unusable(z, what)
+    take_away = make_unusable(z, what)
+    log = "C:\\tavensystem\\log\\zentavor.log" if z.windows else str(z.log_path)
+    said_once = re.compile(re.escape(f"Warning: Cannot open the log file {log} (error ")
+                           + r"\d+\); this run is not being logged\.\r?\n")
     try:
         rc, out, err = run_without_log(z, "-n", "-debug")
         assert rc == 4
         assert out.endswith("\nNIC firmware update is recommended.\n")
+        assert len(said_once.findall(err)) == 1, err
         assert "UserInterface::Write(): fopen() " in err
         assert "zentavor.log failed " in err
         rc, out, err = run_without_log(z, "-s")
         assert rc == 2
-        assert out == "" and "UserInterface::Write()" not in err
+        assert out == ""
+        assert said_once.fullmatch(err), err
         assert flashed_locations(z.cwd) == ["03:00.0"]
         assert installed(z.cwd) == {"03:00.0": PACKAGE_VERSION}
     finally:
-        clean_up(blocker)
+        take_away()
 
 
 # The log lies in a shared place and the program runs as root: its directories
