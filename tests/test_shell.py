@@ -1,13 +1,22 @@
 """The application shell as a user meets it: start-up, options, banner, usage
-text, the opening and closing log lines, and the single-instance check."""
+text, the opening and closing log lines, the single-instance check, and the
+console a run leaves behind."""
 
+import fcntl
+import os
+import pty
 import re
+import select
 import shutil
+import struct
 import subprocess
+import termios
 import time
 from pathlib import Path
 
 import pytest
+
+from sim_state import SimState, port, write_image, write_package
 
 ROOT = Path(__file__).resolve().parent.parent
 
@@ -248,3 +257,73 @@ def test_mode_failure_is_caught_and_the_run_still_closes(zd):
         assert rest == ""
         assert "Error: Discovery file missing.xml not found!.\n" in r.log
     assert re.search("Upgrade completed: " + STAMP + "Exiting with code 0\n$", r.log), r.log
+
+
+# A real Windows console: Wine gives one to a program whose standard streams
+# are a terminal. The test helper sets it up as an administrator's might (a
+# title of its own, 300 lines of scroll-back, an 80 x 25 window), runs the
+# program in it, and reports how the console looked before and after the run
+# and what its screen shows.
+
+def _windows_path(path):
+    return "Z:" + str(path).replace("/", "\\")
+
+
+def _run_in_console(z, *args):
+    helper = z.install("testchild")
+    report = z.root / "console.txt"
+    master, terminal = pty.openpty()
+    # Room for the window the program asks for.
+    fcntl.ioctl(terminal, termios.TIOCSWINSZ, struct.pack("HHHH", 70, 160, 0, 0))
+    process = subprocess.Popen(
+        z.command(helper, "console", _windows_path(report), _windows_path(z.program), *args),
+        cwd=z.cwd, env=dict(z.env, LANG="C.UTF-8"), stdin=terminal, stdout=terminal,
+        stderr=terminal)
+    os.close(terminal)
+    deadline = time.monotonic() + 120
+    try:
+        # The terminal's side is read until the helper ends, so it never blocks writing.
+        while process.poll() is None and time.monotonic() < deadline:
+            if select.select([master], [], [], 0.2)[0]:
+                try:
+                    os.read(master, 65536)
+                except OSError:
+                    break
+        process.wait(timeout=max(1, deadline - time.monotonic()))
+    finally:
+        if process.poll() is None:
+            process.kill()
+        os.close(master)
+    lines = report.read_text(encoding="utf-8").split("\n")
+    state = re.compile(r"(before|after) title=(.*) buffer=(\d+)x(\d+) window=(\d+)x(\d+)")
+    before, after = state.fullmatch(lines[0]), state.fullmatch(lines[1])
+    assert before and after, lines[:2]
+    return process.returncode, before, after, "\n".join(lines[2:])
+
+
+@pytest.mark.parametrize("case, args, rc", [
+    ("normal end", ["-c"], 0),
+    ("usage text", ["-h"], 0),
+    ("start-up refusal", ["-n"], 0),
+])
+def test_console_is_left_as_found(z, case, args, rc):
+    if not z.windows:
+        pytest.skip("a POSIX terminal is neither retitled nor resized")
+    if case != "start-up refusal":
+        write_package(z.cwd)
+        write_image(z.cwd)
+        SimState(ports=[port("03:00.0", "4.0.555", product_id="Carte réseau 10GbE")]).write(z.cwd)
+    code, before, after, screen = _run_in_console(z, *args)
+    assert code == rc, screen
+    assert before.group(2) == "Administrator: Łódź"
+    # The title and the window as they were; no line of scroll-back lost.
+    assert after.group(2) == before.group(2)
+    assert after.group(5, 6) == before.group(5, 6)
+    assert int(after.group(4)) == int(before.group(4)) == 300
+    assert int(after.group(3)) >= int(before.group(3))
+    if case == "normal end":
+        # Written through the console's Unicode interface, not as bytes of
+        # its code page.
+        assert "Carte réseau 10GbE" in screen
+    elif case == "start-up refusal":
+        assert MISSING.strip() in screen
