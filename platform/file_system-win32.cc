@@ -1,8 +1,7 @@
 // Every name crosses into Windows as UTF-16 through the wide calls: the ANSI
 // calls would read it in the code page and reach a look-alike file, or none.
-#include <windows.h>
-
 #include <sys/stat.h>
+#include <windows.h>
 
 #include "base/run_flags.h"
 #include "platform/file_system.h"
@@ -28,8 +27,8 @@ bool MakeDirectory(const char* path) {
 }
 
 std::string SystemDrive() {
-  const std::wstring directory = ReadWideBuffer(
-      [](wchar_t* buffer, DWORD size) { return GetSystemDirectoryW(buffer, size); });
+  const std::wstring directory =
+      ReadWideBuffer([](wchar_t* buffer, DWORD size) { return GetSystemDirectoryW(buffer, size); });
   if (directory.size() < 2 || directory[1] != L':')
     return std::string();
   return NarrowToUtf8(directory.substr(0, 2));

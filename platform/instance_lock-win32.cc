@@ -46,8 +46,8 @@ InstanceLockState InstanceLock::Acquire(const std::string&, const std::string& n
   const AdministratorsOnly access;
   SECURITY_ATTRIBUTES attributes = {sizeof attributes, access.descriptor, FALSE};
   // The mutex is never waited for: that it exists at all means a run holds it.
-  HANDLE mutex = CreateMutexW(access.descriptor ? &attributes : nullptr, FALSE,
-                              WidenUtf8(where_).c_str());
+  HANDLE mutex =
+      CreateMutexW(access.descriptor ? &attributes : nullptr, FALSE, WidenUtf8(where_).c_str());
   const DWORD error = GetLastError();
   if (mutex == nullptr) {
     // A mutex made by another user's run may exist and still refuse us access.

@@ -2,9 +2,8 @@
 #include <windows.h>
 // aclapi.h and sddl.h build on the types of windows.h.
 #include <aclapi.h>
-#include <sddl.h>
-
 #include <gtest/gtest.h>
+#include <sddl.h>
 
 #include <algorithm>
 #include <string>
@@ -20,8 +19,8 @@ std::wstring AccessListOf(const std::wstring& name) {
     return L"(cannot open)";
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   std::wstring text = L"(no access list)";
-  if (GetSecurityInfo(mutex, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                      nullptr, nullptr, &descriptor) == ERROR_SUCCESS) {
+  if (GetSecurityInfo(mutex, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr,
+                      nullptr, &descriptor) == ERROR_SUCCESS) {
     wchar_t* sddl = nullptr;
     if (ConvertSecurityDescriptorToStringSecurityDescriptorW(
             descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &sddl, nullptr)) {

@@ -9,24 +9,68 @@
 
 namespace {
 
+// The version-resource calls, from the version.dll of the system directory.
+// That DLL is not one the system always takes from its own directory: linked
+// in, it would be looked for beside the program first, and the program may
+// live in a firmware package folder that others can write. Loaded by its full
+// path, it can only be the system's.
+struct VersionCalls {
+  using InfoSize = DWORD(WINAPI*)(LPCWSTR, LPDWORD);
+  using Info = BOOL(WINAPI*)(LPCWSTR, DWORD, DWORD, LPVOID);
+  using Query = BOOL(WINAPI*)(LPCVOID, LPCWSTR, LPVOID*, PUINT);
+
+  HMODULE library = nullptr;
+  InfoSize getInfoSize = nullptr;
+  Info getInfo = nullptr;
+  Query query = nullptr;
+
+  VersionCalls() {
+    const std::wstring directory = ReadWideBuffer(
+        [](wchar_t* buffer, DWORD size) { return GetSystemDirectoryW(buffer, size); });
+    if (directory.empty())
+      return;
+    library = LoadLibraryW((directory + L"\\version.dll").c_str());
+    if (!library)
+      return;
+    getInfoSize = Find<InfoSize>("GetFileVersionInfoSizeW");
+    getInfo = Find<Info>("GetFileVersionInfoW");
+    query = Find<Query>("VerQueryValueW");
+  }
+  ~VersionCalls() {
+    if (library)
+      FreeLibrary(library);
+  }
+  VersionCalls(const VersionCalls&) = delete;
+  VersionCalls& operator=(const VersionCalls&) = delete;
+
+  bool usable() const { return getInfoSize && getInfo && query; }
+
+ private:
+  template <typename Call>
+  Call Find(const char* name) const {
+    return reinterpret_cast<Call>(reinterpret_cast<void*>(GetProcAddress(library, name)));
+  }
+};
+
 // The fixed file information of the executable's version resource; false when
 // it carries none.
 bool ReadFixedFileInfo(VS_FIXEDFILEINFO* info) {
+  const VersionCalls calls;
   // The wide calls: in a folder whose name lies outside the ANSI code page the
   // ANSI path names no file, and the version would read 0.0.0.0.
   const std::wstring path = WidenUtf8(OwnExecutablePath());
-  if (path.empty())
+  if (!calls.usable() || path.empty())
     return false;
   DWORD ignored = 0;
-  const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+  const DWORD size = calls.getInfoSize(path.c_str(), &ignored);
   if (size == 0)
     return false;
   std::vector<char> data(size);
-  if (!GetFileVersionInfoW(path.c_str(), 0, size, data.data()))
+  if (!calls.getInfo(path.c_str(), 0, size, data.data()))
     return false;
   void* block = nullptr;
   UINT length = 0;
-  if (!VerQueryValueW(data.data(), L"\\", &block, &length) || length < sizeof *info)
+  if (!calls.query(data.data(), L"\\", &block, &length) || length < sizeof *info)
     return false;
   *info = *static_cast<const VS_FIXEDFILEINFO*>(block);
   return true;

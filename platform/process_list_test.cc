@@ -11,6 +11,7 @@
 #include "platform/file_system.h"
 #include "platform/process.h"
 #include "ui/test_support.h"
+#include "xml/named_file.h"
 
 namespace {
 
@@ -24,16 +25,18 @@ bool Listed(const std::string& name) {
 }
 
 TEST(ProcessListTest, ListsThisProcess) {
-  EXPECT_TRUE(Listed(fs::path(OwnExecutablePath()).filename().string()));
+  EXPECT_TRUE(Listed(Utf8OfPath(PathOfUtf8(OwnExecutablePath()).filename())));
 }
 
 TEST(ProcessListTest, FindsARunningProgramByItsOwnName) {
   InstalledLog log;
   TempDir dir;
-  const fs::path helper = fs::path(OwnExecutablePath()).parent_path() / "testchild";
-  const std::string extension = fs::path(OwnExecutablePath()).extension().string();
-  const std::string name = "zrival" + std::to_string(std::random_device()() % 1000000) + extension;
-  fs::copy_file(fs::path(helper.string() + extension), dir.File(name));
+  const fs::path helper = PathOfUtf8(OwnExecutablePath()).parent_path() / "testchild";
+  const std::string extension = PathOfUtf8(OwnExecutablePath()).extension().string();
+  // A name outside the ANSI code page: the list and the runner both keep it whole.
+  const std::string name =
+      "zriva\xC5\x82" + std::to_string(std::random_device()() % 1000000) + extension;
+  fs::copy_file(fs::path(helper.string() + extension), PathOfUtf8(dir.File(name)));
   ASSERT_FALSE(Listed(name));
 
   // The runner waits for its child, so it runs on a thread of its own while

@@ -166,8 +166,8 @@ int FlashPort(const SimContext& context, SimState* state, const std::string& loc
 int Discover(const SimCommand& command, const SimContext& context, const SimState& state) {
   bool written = true;
   if (state.discovery.count("raw_file")) {
-    const auto raw =
-        PathOfUtf8(context.statePath).parent_path() / PathOfUtf8(Value(state.discovery, "raw_file"));
+    const auto raw = PathOfUtf8(context.statePath).parent_path() /
+                     PathOfUtf8(Value(state.discovery, "raw_file"));
     std::string bytes;
     if (!ReadWholeFile(Utf8OfPath(raw), &bytes)) {
       Complain("cannot read the raw discovery file " + Utf8OfPath(raw));

@@ -231,6 +231,21 @@ def test_utility_is_never_taken_from_the_current_directory(z, where, rc):
         assert read_calls(z.cwd)[0][:2] == ["-flashsupport", "-d"]
 
 
+# DLLs that Windows always loads from its own directory (its "known DLLs"),
+# whatever lies beside the program. Any other DLL linked in would be looked for
+# first beside the program, which may be the package folder.
+KNOWN_DLLS = {"advapi32.dll", "kernel32.dll", "msvcrt.dll", "user32.dll", "psapi.dll"}
+
+
+def test_windows_program_links_only_dlls_taken_from_the_system_directory(build):
+    if not build.windows:
+        pytest.skip("POSIX programs name their libraries by the system's paths")
+    headers = subprocess.run(["x86_64-w64-mingw32-objdump", "-p", str(build.program("zentavor"))],
+                             capture_output=True, text=True, check=True).stdout
+    linked = {name.lower() for name in re.findall(r"DLL Name: (\S+)", headers)}
+    assert linked and linked <= KNOWN_DLLS, linked
+
+
 # Every exit code the callers tell apart, for each command the utility runs: 0
 # is success everywhere, 5 only for the replay (a report already applied, which
 # is not an update), 98 is what a utility that cannot start also gives.

@@ -58,8 +58,10 @@ ConsoleWindow::ConsoleWindow(const char* title, int width, int height) {
     // The results are ignored on purpose: a console that refuses a size simply
     // keeps its own, which does no harm.
     const COORD largest = GetLargestConsoleWindowSize(state->output);
-    const SHORT columns = static_cast<SHORT>(largest.X > 0 ? std::min<int>(width, largest.X) : width);
-    const SHORT rows = static_cast<SHORT>(largest.Y > 0 ? std::min<int>(height, largest.Y) : height);
+    const SHORT columns =
+        static_cast<SHORT>(largest.X > 0 ? std::min<int>(width, largest.X) : width);
+    const SHORT rows =
+        static_cast<SHORT>(largest.Y > 0 ? std::min<int>(height, largest.Y) : height);
     const COORD buffer = {std::max(state->info.dwSize.X, columns),
                           std::max(state->info.dwSize.Y, rows)};
     if (buffer.X != state->info.dwSize.X || buffer.Y != state->info.dwSize.Y)

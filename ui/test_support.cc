@@ -6,6 +6,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "xml/named_file.h"
+
 namespace fs = std::filesystem;
 
 TempDir::TempDir() {
@@ -14,7 +16,7 @@ TempDir::TempDir() {
   for (int attempt = 0; attempt < 100; ++attempt) {
     const fs::path candidate = base / ("zentavor-test-" + std::to_string(random()));
     if (fs::create_directory(candidate)) {
-      path_ = candidate.string();
+      path_ = Utf8OfPath(candidate);
       return;
     }
   }
@@ -27,7 +29,7 @@ TempDir::~TempDir() {
 }
 
 std::string TempDir::File(const std::string& name) const {
-  return (fs::path(path_) / name).string();
+  return Utf8OfPath(PathOfUtf8(path_) / PathOfUtf8(name));
 }
 
 InstalledLog::InstalledLog()

@@ -16,6 +16,7 @@ class TempDir {
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
 
+  // Paths are UTF-8 text, as everywhere in the program.
   const std::string& path() const { return path_; }
   // The path of name inside this directory.
   std::string File(const std::string& name) const;

@@ -26,7 +26,8 @@ std::vector<std::string> Entries(const std::string& directory) {
 const char* const kNames[] = {
     "r\xC3\xB6m.xml",
     "\xC5\x81\xC3\xB3\x64\xC5\xBA.xml",
-    "a\xEF\xBC\xBC" "b.xml",
+    "a\xEF\xBC\xBC"
+    "b.xml",
     "\xE6\x8A\xA5\xE5\x91\x8A.xml",
 };
 

@@ -29,7 +29,8 @@ std::string NarrowToUtf8(std::wstring_view text) {
   if (text.empty() || text.size() > INT_MAX)
     return std::string();
   const int size = static_cast<int>(text.size());
-  const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+  const int bytes =
+      WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
   if (bytes <= 0)
     return std::string();
   std::string narrow(static_cast<std::size_t>(bytes), '\0');

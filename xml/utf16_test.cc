@@ -1,8 +1,7 @@
 #include "xml/utf16.h"
 
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 namespace {
 
@@ -24,7 +23,10 @@ TEST(Utf16, BytesThatAreNotUtf8AreReadInTheAnsiCodePage) {
 }
 
 TEST(Utf16, UnpairedSurrogateBecomesTheReplacementCharacter) {
-  EXPECT_EQ(NarrowToUtf8(std::wstring(L"a\xD800" L"b")), "a\xEF\xBF\xBD" "b");
+  EXPECT_EQ(NarrowToUtf8(std::wstring(L"a\xD800"
+                                      L"b")),
+            "a\xEF\xBF\xBD"
+            "b");
 }
 
 }  // namespace
