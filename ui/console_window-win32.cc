@@ -106,7 +106,14 @@ void PutConsoleText(std::FILE* stream, const std::string& text) {
   }
   // Whatever the runtime still holds goes first, so the order stays as written.
   std::fflush(stream);
-  const std::wstring wide = WidenUtf8(text);
+  // Line ends as the runtime's text mode writes them, so the console moves its
+  // cursor exactly as it did for the bytes.
+  std::wstring wide;
+  for (const wchar_t c : WidenUtf8(text)) {
+    if (c == L'\n')
+      wide += L'\r';
+    wide += c;
+  }
   std::size_t done = 0;
   while (done < wide.size()) {
     DWORD written = 0;
