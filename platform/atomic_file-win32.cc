@@ -4,13 +4,14 @@
 #include <string>
 
 #include "platform/atomic_file.h"
+#include "xml/utf16.h"
 
 namespace {
 
-std::string DirectoryOf(const std::string& path) {
-  const std::size_t separator = path.find_last_of("\\/");
-  if (separator == std::string::npos)
-    return ".";
+std::wstring DirectoryOf(const std::wstring& path) {
+  const std::size_t separator = path.find_last_of(L"\\/");
+  if (separator == std::wstring::npos)
+    return L".";
   return separator == 0 ? path.substr(0, 1) : path.substr(0, separator);
 }
 
@@ -32,24 +33,27 @@ bool WriteFileAtomically(const std::string& path, const std::string& content,
                          unsigned long* error) {
   // GetTempFileName makes a name no one else holds, beside the target so that
   // the move stays within one volume.
-  char temporary[MAX_PATH] = {};
-  if (GetTempFileNameA(DirectoryOf(path).c_str(), "zen", 0, temporary) == 0) {
+  // The wide calls, so that a name outside the ANSI code page is the one written.
+  const std::wstring target = WidenUtf8(path);
+  wchar_t temporary[MAX_PATH] = {};
+  if (GetTempFileNameW(DirectoryOf(target).c_str(), L"zen", 0, temporary) == 0) {
     *error = GetLastError();
     return false;
   }
-  HANDLE file = CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
+  HANDLE file = CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   bool done = file != INVALID_HANDLE_VALUE && WriteAll(file, content) && FlushFileBuffers(file);
   DWORD failure = GetLastError();
   if (file != INVALID_HANDLE_VALUE)
     CloseHandle(file);
   if (done) {
-    done = MoveFileExA(temporary, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    done =
+        MoveFileExW(temporary, target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
     failure = GetLastError();
   }
   if (done)
     return true;
   *error = failure;
-  DeleteFileA(temporary);
+  DeleteFileW(temporary);
   return false;
 }
