@@ -1,30 +1,51 @@
 # What an installation holds and the packages CPack makes of it: from the
-# Windows build a zip for administrators (the program, the README and a sample
-# package descriptor), from the POSIX build a Debian package (the program in
-# /usr/bin, its manual page, the README and the sample descriptor as
-# documentation).
+# Windows build a zip for administrators (the program, the README and the
+# licence at the top, a sample package descriptor under examples\), from the
+# POSIX build a Debian package (the program in /usr/bin, its manual page, the
+# README, changelog, copyright and sample descriptor as documentation, and a
+# logrotate configuration for the log).
 #
-#   cpack --config <build dir>/CPackConfig.cmake -B <output dir>
+#   cmake --workflow --preset package-posix      # or package-windows
 #
-# Only the component "product" is packaged, so that nothing a test or a
-# third-party library might install ever lands in a package.
+# builds the program without its tests and leaves the package in
+# <build dir>/packages. Only the component "product" is packaged, so that
+# nothing a test or a third-party library might install ever lands in a
+# package. The target zentavor_package_files makes every file the packages
+# take from the build.
 
 set(ZENTAVOR_SAMPLE_DESCRIPTOR ${CMAKE_SOURCE_DIR}/packaging/NICFWData.xml)
+set(ZENTAVOR_LICENSE ${CMAKE_SOURCE_DIR}/packaging/LICENSE.txt)
+set(ZENTAVOR_MAINTAINER "Zentavor maintainers <maintainers@users.noreply.c-seed-1ee1f3f4.example>")
+set(package_files ${CMAKE_BINARY_DIR}/packaging)
 
 if(WIN32)
+  # Unpacked, the folder must not look like a firmware package: the sample
+  # descriptor beside zentavor.exe would make a run there start a discovery.
   install(TARGETS zentavor RUNTIME DESTINATION . COMPONENT product)
-  install(FILES ${CMAKE_SOURCE_DIR}/README.md ${ZENTAVOR_SAMPLE_DESCRIPTOR}
-          DESTINATION . COMPONENT product)
+  install(FILES ${CMAKE_SOURCE_DIR}/README.md ${ZENTAVOR_LICENSE} DESTINATION . COMPONENT product)
+  install(FILES ${ZENTAVOR_SAMPLE_DESCRIPTOR} DESTINATION examples COMPONENT product)
+  add_custom_target(zentavor_package_files)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME "zentavor-${PROJECT_VERSION}-win64")
 else()
-  # Debian keeps manual pages and longer documents compressed with gzip -9,
-  # without the name and time stamp that would make two builds of one file
-  # differ.
+  # The copyright file in Debian's machine-readable form, its licence
+  # paragraph being LICENSE.txt: one line in, one indented line out, an empty
+  # line as " .".
+  file(READ ${ZENTAVOR_LICENSE} license)
+  string(REGEX REPLACE "\n+$" "" license "${license}")
+  string(REPLACE "\n\n" "\n.\n" license "${license}")
+  string(REPLACE "\n" "\n " license "${license}")
+  set(ZENTAVOR_LICENSE_PARAGRAPH " ${license}")
+  configure_file(${CMAKE_SOURCE_DIR}/packaging/copyright.in ${package_files}/copyright @ONLY)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${ZENTAVOR_LICENSE})
+
+  # Debian keeps manual pages, changelogs and longer documents compressed with
+  # gzip -9, without the name and time stamp that would make two builds of one
+  # file differ.
   set(compressed)
-  foreach(source docs/zentavor.1 README.md)
+  foreach(source docs/zentavor.1 README.md packaging/changelog)
     get_filename_component(name ${source} NAME)
-    set(copy ${CMAKE_BINARY_DIR}/packaging/${name})
+    set(copy ${package_files}/${name})
     add_custom_command(
       OUTPUT ${copy}.gz
       COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/${source} ${copy}
@@ -34,15 +55,28 @@ else()
       VERBATIM)
     list(APPEND compressed ${copy}.gz)
   endforeach()
-  add_custom_target(zentavor_compressed_docs ALL DEPENDS ${compressed})
+  add_custom_target(zentavor_package_files ALL DEPENDS ${compressed})
 
   install(TARGETS zentavor RUNTIME DESTINATION bin COMPONENT product)
-  install(FILES ${CMAKE_BINARY_DIR}/packaging/zentavor.1.gz DESTINATION share/man/man1
+  # Debian ships no .comment section (the compiler's version strings) in a
+  # program; strip leaves it, so it goes once the program is installed.
+  install(CODE "execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment
+                  \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin/zentavor\"
+                  COMMAND_ERROR_IS_FATAL ANY)"
           COMPONENT product)
-  install(FILES ${CMAKE_BINARY_DIR}/packaging/README.md.gz ${CMAKE_SOURCE_DIR}/packaging/copyright
+  install(FILES ${package_files}/zentavor.1.gz DESTINATION share/man/man1 COMPONENT product)
+  install(FILES ${package_files}/README.md.gz ${package_files}/changelog.gz
+                ${package_files}/copyright
           DESTINATION share/doc/zentavor COMPONENT product)
   install(FILES ${ZENTAVOR_SAMPLE_DESCRIPTOR} DESTINATION share/doc/zentavor/examples
           COMPONENT product)
+  install(FILES ${CMAKE_SOURCE_DIR}/packaging/lintian-overrides DESTINATION share/lintian/overrides
+          RENAME zentavor COMPONENT product)
+  install(FILES ${CMAKE_SOURCE_DIR}/packaging/logrotate DESTINATION /etc/logrotate.d
+          RENAME zentavor COMPONENT product)
+  # A file in /etc belongs to the administrator once installed: dpkg keeps
+  # their changes on upgrade only for the files listed as conffiles.
+  file(WRITE ${package_files}/conffiles "/etc/logrotate.d/zentavor\n")
 
   set(CPACK_GENERATOR DEB)
   set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
@@ -52,8 +86,9 @@ else()
   # The dependencies are what the program links against (libc, libstdc++),
   # as dpkg-shlibdeps finds them; nothing else is needed at run time.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-  set(CPACK_DEBIAN_PACKAGE_MAINTAINER
-      "Zentavor maintainers <maintainers@users.noreply.c-seed-1ee1f3f4.example>")
+  set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${ZENTAVOR_MAINTAINER}")
+  set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${package_files}/conffiles)
+  set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 endif()
 
 set(CPACK_PACKAGE_NAME zentavor)
