@@ -1,23 +1,33 @@
-"""The users' documentation against the program: what the README and the
-manual page show (usage text, options, the option matrix, sample output, the
-sample descriptor) must be what the program does, byte for byte where the
-documentation quotes it."""
+"""The users' documentation against the program and against itself: what the
+README and the manual page show (usage text, options, the option matrix,
+sample output, the sample descriptor) must be what the program does, byte for
+byte where the documentation quotes it, and the facts both documents state
+(options, exit codes, files, how file names reach the vendor utility) must be
+the same in both.
+
+Sections are found by their headings, so new sections may come and go; a new
+option is added to the program's matrix, the README's option table (and its
+matrix, or the options that go with everything) and the manual page's
+OPTIONS, and an option taking a value of a new kind to PLACEHOLDER_VALUES."""
 
 import re
+import shlex
 import shutil
 import subprocess
 from pathlib import Path
 
 import pytest
 
-from sim_state import SimState, port, write_image
+from sim_state import SimState, port, read_calls, write_image
 
 ROOT = Path(__file__).resolve().parent.parent
 README = (ROOT / "README.md").read_text()
 MANPAGE = (ROOT / "docs" / "zentavor.1").read_text()
 SAMPLE_DESCRIPTOR = (ROOT / "packaging" / "NICFWData.xml").read_text()
-FILE_OPTIONS = {"-d", "-u", "-v", "-json", "-port"}
 HELP_OPTIONS = {"-h", "-help", "?"}
+# A value the program accepts for each kind of option argument the README's
+# option table names (`-d <file>`).
+PLACEHOLDER_VALUES = {"file": "report.xml", "id": "03:00.0"}
 STAMP = r"[A-Z][a-z]{2} [A-Z][a-z]{2} [ \d]\d \d\d:\d\d:\d\d \d{4}"
 
 
@@ -29,15 +39,101 @@ def fenced_block(starting_with):
     pytest.fail(f"no code block starting with {starting_with!r} in README.md")
 
 
+def readme_section(title):
+    """The README's section under the heading `title` (any level), up to the
+    next heading of the same or a higher level."""
+    found = re.search(rf"^(#+) {re.escape(title)}\n", README, re.M)
+    assert found, f"README.md has no section {title!r}"
+    level = len(found.group(1))
+    rest = README[found.end():]
+    end = re.search(rf"^#{{1,{level}}} ", rest, re.M)
+    return rest[:end.start()] if end else rest
+
+
+def readme_table(section, first_header):
+    """The rows (lists of cell texts) of the table in a README section whose
+    header starts with the cell `first_header`."""
+    text = readme_section(section)
+    start = text.index(f"| {first_header} |")
+    rows = []
+    for line in text[start:].splitlines()[2:]:
+        if not line.startswith("|"):
+            break
+        rows.append([cell.strip() for cell in line.strip().strip("|").split("|")])
+    return rows
+
+
+def manual_section(name):
+    """The manual page's section .SH NAME, up to the next .SH."""
+    found = re.search(rf"^\.SH {re.escape(name)}\n", MANPAGE, re.M)
+    assert found, f"the manual page has no section {name!r}"
+    rest = MANPAGE[found.end():]
+    end = re.search(r"^\.SH ", rest, re.M)
+    return rest[:end.start()] if end else rest
+
+
+def manual_tags(section):
+    """The tag line after each .TP of a manual page section, with each block's
+    text: [(tag, body)]."""
+    blocks = re.split(r"^\.TP\n", manual_section(section), flags=re.M)[1:]
+    return [tuple(block.split("\n", 1)) for block in blocks]
+
+
+def roff_escapes(text):
+    """Text as a reader sees it: the escapes of a roff line resolved."""
+    return text.replace("\\-", "-").replace("\\(dq", '"').replace("\\e", "\\").replace("\\:", "")
+
+
+def roff_text(line):
+    """The words of a roff macro line as a reader sees them: the font macro,
+    the quotes that group its arguments and the escapes taken away."""
+    line = re.sub(r"^\.[A-Z]{1,2} ?", "", line)
+    return roff_escapes(re.sub(r'"([^"]*)"', r"\1", line))
+
+
+# Options: the README's option table, the manual page's OPTIONS.
+
+def readme_option_rows():
+    """[(names, argument kind)] of the README's option table: `-e`, `-rewrite`
+    is (("-e", "-rewrite"), None); `-d <file>` is (("-d",), "file")."""
+    rows = []
+    for cells in readme_table("Options", "Option"):
+        spelled = re.findall(r"`([^`]+)`", cells[0])
+        if not spelled:
+            continue  # (none)
+        kinds = {m for o in spelled for m in re.findall(r"<(\w+)>", o)}
+        rows.append((tuple(o.split(" ")[0] for o in spelled), kinds.pop() if kinds else None))
+    return rows
+
+
+def manual_option_rows():
+    rows = []
+    for tag, _ in manual_tags("OPTIONS"):
+        words = roff_text(tag).replace(",", " ").split()
+        names = tuple(w for w in words if w.startswith("-") or w == "?")
+        others = [w for w in words if w not in names]
+        rows.append((names, others[0] if others else None))
+    return rows
+
+
 def readme_options():
     """Every option the README's option table names, as the user types it."""
-    table = README[README.index("| Option | Effect |"):]
-    table = table[:table.index("\n\n")]
-    options = []
-    for row in table.splitlines()[2:]:
-        first_cell = row.split("|")[1]
-        options += [o.split(" ")[0] for o in re.findall(r"`([^`]+)`", first_cell)]
-    return options
+    return [name for names, _ in readme_option_rows() for name in names]
+
+
+def argument_kind(option):
+    for names, kind in readme_option_rows():
+        if option in names:
+            return kind
+    return None
+
+
+def arguments(option):
+    kind = argument_kind(option)
+    if kind is None:
+        return [option]
+    assert kind in PLACEHOLDER_VALUES, f"no sample value for <{kind}> in PLACEHOLDER_VALUES"
+    return [option, PLACEHOLDER_VALUES[kind]]
 
 
 def readme_matrix():
@@ -53,8 +149,90 @@ def readme_matrix():
     return matrix
 
 
-def arguments(option):
-    return [option, "report.xml"] if option in FILE_OPTIONS else [option]
+def readme_free_options():
+    """The options that the README says go with everything."""
+    text = readme_section("Which options go together")
+    sentence = re.search(r"([^.]*) go\s+with\s+everything", text)
+    assert sentence, "README.md does not say which options go with everything"
+    return set(re.findall(r"`([^`]+)`", sentence.group(1)))
+
+
+# Exit codes: the README's table, the manual page's EXIT STATUS.
+
+def mode_key(heading):
+    """"Update (default, `-s`, `-y`)" and its roff form are the update; a
+    mode's option stands for the others."""
+    text = roff_text(heading).replace("`", "")
+    return "update" if text.startswith("Update") else text.split()[0]
+
+
+def readme_exit_codes():
+    text = readme_section("Exit codes")
+    header = [c.strip() for c in text[text.index("| Code |"):].splitlines()[0].strip("|").split("|")]
+    codes = {mode_key(mode): set() for mode in header[1:]}
+    for cells in readme_table("Exit codes", "Code"):
+        for mode, cell in zip(header[1:], cells[1:]):
+            if cell not in ("—", "-", ""):
+                codes[mode_key(mode)].add(int(cells[0]))
+    return codes
+
+
+def manual_exit_codes():
+    return {mode_key(tag): {int(c) for c in re.findall(r"^\.B (\d+)$", body, re.M)}
+            for tag, body in manual_tags("EXIT STATUS")}
+
+
+# Files: the README's table, the manual page's FILES.
+
+def file_key(name):
+    """A file as both documents can name it: a path by its last component, a
+    described file ("the report file (`-d`, `-u`)") by its description."""
+    name = roff_text(name).replace("`", "").split(" (")[0]
+    return name.rsplit("/", 1)[-1] if "/" in name or "." in name or "_" in name else name
+
+
+def readme_files():
+    return sorted(file_key(cells[0]) for cells in readme_table("Files", "File"))
+
+
+def manual_files():
+    return sorted(file_key(tag) for tag, _ in manual_tags("FILES"))
+
+
+# How a file name with a blank reaches the vendor utility: the example both
+# documents give, the program's run and the command line it logs.
+
+def readme_quoting_example():
+    found = re.search(r"`(zentavor [^`]+)` runs:\n\n {4}(netscli .+)\n",
+                      readme_section("The vendor utility"))
+    assert found, "README.md gives no example of a quoted file name"
+    return found.groups()
+
+
+def manual_quoting_example():
+    found = re.search(r"^\.B (zentavor .+)\nruns:\n\.PP\n\.RS\n\.nf\n(netscli .+)\n",
+                      manual_section("NOTES"), re.M)
+    assert found, "the manual page gives no example of a quoted file name"
+    command, logged = found.groups()
+    return roff_text(command), roff_escapes(logged)
+
+
+SHARED_FACTS = {
+    "options": (readme_option_rows, manual_option_rows),
+    "exit codes": (readme_exit_codes, manual_exit_codes),
+    "files": (readme_files, manual_files),
+    "quoting of file names": (readme_quoting_example, manual_quoting_example),
+}
+
+
+@pytest.mark.parametrize("fact", SHARED_FACTS)
+def test_readme_and_manual_page_state_the_same(fact):
+    from_readme, from_manual = SHARED_FACTS[fact]
+    readme, manual = from_readme(), from_manual()
+    assert readme, f"README.md states no {fact}"
+    if isinstance(readme, list):
+        readme, manual = sorted(readme, key=str), sorted(manual, key=str)
+    assert readme == manual
 
 
 def refused(z, *args):
@@ -83,8 +261,6 @@ def test_every_documented_option_is_accepted_and_nothing_is_missing(zq):
     documented = readme_options()
     assert "-no_overwrite" in documented and "-ql" in documented
     for option in documented:
-        if option == "(none)":
-            continue
         if option in HELP_OPTIONS:
             assert refused(zq, option), option
         else:
@@ -97,7 +273,9 @@ def test_every_documented_option_is_accepted_and_nothing_is_missing(zq):
 def test_option_matrix_in_the_readme_is_the_programs(zq):
     matrix = readme_matrix()
     options = sorted({row for row, _ in matrix})
-    assert len(options) == 12
+    # Every option is in the matrix, goes with everything, or asks for help.
+    main_options = {names[0] for names, _ in readme_option_rows()}
+    assert set(options) == main_options - readme_free_options() - HELP_OPTIONS
     for row, column in matrix:
         assert matrix[row, column] == matrix[column, row], (row, column)
     for i, row in enumerate(options):
@@ -106,7 +284,7 @@ def test_option_matrix_in_the_readme_is_the_programs(zq):
             assert refused(zq, *args) == (not matrix[row, column]), args
 
 
-def test_manual_page_renders_without_warnings_and_names_every_option():
+def test_manual_page_renders_without_warnings_and_carries_the_version():
     for command in (["groff", "-man", "-Tutf8", "-ww", "-z"],
                     ["man", "--warnings", "-l"]):
         if shutil.which(command[0]) is None:
@@ -117,10 +295,6 @@ def test_manual_page_renders_without_warnings_and_names_every_option():
         assert done.returncode == 0 and done.stderr == "", done.stderr
     version = re.search(r"project\(zentavor VERSION ([\d.]+)", (ROOT / "CMakeLists.txt").read_text())
     assert f'"Zentavor {version.group(1)}"' in MANPAGE.splitlines()[0]
-    options = MANPAGE[MANPAGE.index(".SH OPTIONS"):MANPAGE.index(".SH EXIT STATUS")]
-    for option in readme_options():
-        if option != "(none)":
-            assert option.replace("-", "\\-") in options, option
 
 
 def test_sample_descriptor_is_the_one_both_documents_show():
@@ -164,3 +338,15 @@ def test_log_excerpt_of_a_silent_update(server):
     r = server.run("-s")
     assert r.rc == 2, r
     assert re.search(pattern + r"\Z", r.log), r.log
+
+
+def test_quoted_file_name_example(server):
+    command, logged = readme_quoting_example()
+    args = shlex.split(command)[1:]
+    r = server.run(*args)
+    assert r.rc == 1, r
+    assert f"\n{logged}\n" in r.log
+    # The name reached the utility as one argument: the report is there.
+    report = args[args.index("-d") + 1]
+    assert " " in report and (server.cwd / report).is_file()
+    assert read_calls(server.cwd)[-1][3] == report
