@@ -132,15 +132,24 @@ class Server:
         return flashed_locations(self.state_dir)
 
 
-def test_windows_hosts_get_drive_paths_by_default(tmp_path):
+@pytest.mark.parametrize("host, paths", [
+    ({}, ["C:\\zentavor", "C:\\zentavor\\zentavor.exe", "D:\\tavensystem\\log\\zentavor.log"]),
+    ({"zentavor_windows": False, "zentavor_environment": {}},
+     ["/opt/zentavor", "/opt/zentavor/zentavor", "/var/log/tavensystem/zentavor.log"]),
+    ({"zentavor_windows": False, "zentavor_environment": {"SystemDrive": "/srv"}},
+     ["/opt/zentavor", "/opt/zentavor/zentavor", "/srv/tavensystem/log/zentavor.log"]),
+], ids=["windows", "posix", "posix-SystemDrive"])
+def test_hosts_get_the_programs_paths_by_default(tmp_path, host, paths):
+    # The defaults rendered with the facts a Windows host reports, or, as extra
+    # variables, those of a POSIX host.
     completed = subprocess.run(
-        ["ansible-playbook", "-i", str(INVENTORY), str(PLAYBOOK.with_name("windows_paths.yml"))],
+        ["ansible-playbook", "-i", str(INVENTORY), "-e", json.dumps(host),
+         str(PLAYBOOK.with_name("windows_paths.yml"))],
         env=ansible_environment(tmp_path), stdin=subprocess.DEVNULL, capture_output=True,
         text=True, timeout=600)
     assert completed.returncode == 0, completed.stdout + completed.stderr
     task = json.loads(completed.stdout)["plays"][0]["tasks"][0]
-    assert task["hosts"]["localhost"]["msg"] == [
-        "C:\\zentavor", "C:\\zentavor\\zentavor.exe", "D:\\tavensystem\\log\\zentavor.log"]
+    assert task["hosts"]["localhost"]["msg"] == paths
 
 
 def test_outdated_port_is_recommended_then_updated_then_ok(tmp_path):
