@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "fuzz/xml_fuzz_support.h"
@@ -95,9 +96,29 @@ bool ReadsBack(const XmlNodeRecord* r, bool top) {
   return true;
 }
 
-std::string Write(const XmlNode& node, bool formatted) {
+// Whether a declaration at the top of the document has more of it after it. Its
+// own text holds that rest one level deeper than the parsed tree does, so at the
+// depth bound the writer rightly refuses the tree.
+bool TopDeclarationHoldsMore(const XmlNodeRecord* r) {
+  if (r->name != nullptr)
+    return false;
+  const int entries = r->childCount + r->textCount + r->clearCount;
+  for (int i = 0; i + 1 < entries; ++i) {
+    const std::int32_t entry = r->order[i];
+    if (XmlOrderKind(entry) == XmlEntryKind::Element &&
+        r->children[XmlOrderIndex(entry)]->isDeclaration) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// The tree's text; none only for a tree whose text would read back too deep.
+std::optional<std::string> Write(const XmlNode& node, bool formatted) {
   int length = -1;
   char* text = node.CreateString(formatted, &length);
+  if (text == nullptr && TopDeclarationHoldsMore(node.record()))
+    return std::nullopt;
   FuzzCheck(text != nullptr, "a parsed tree did not serialise");
   FuzzCheck(std::strlen(text) == static_cast<std::size_t>(length), "length of the written text");
   std::string copy(text);
@@ -114,9 +135,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   const bool readsBack = ReadsBack(tree.record(), true);
   for (bool formatted : {false, true}) {
-    const std::string written = Write(tree, formatted);
+    const std::optional<std::string> written = Write(tree, formatted);
+    if (!written.has_value())
+      continue;
     XmlResult result;
-    const XmlNode again = XmlNode::ParseString(written.c_str(), nullptr, &result);
+    const XmlNode again = XmlNode::ParseString(written->c_str(), nullptr, &result);
     CheckResult(again, result);
     if (!readsBack)
       continue;

@@ -141,6 +141,19 @@ def test_damaged_discovery_file_yields_no_port(z, damage):
     assert_nothing_done(z, r)
 
 
+def test_a_directory_named_as_the_descriptor_is_not_read(z):
+    # Refused as Windows refuses to open a directory: the load fails with "file not
+    # found", and no port is served.
+    outdated_port(z)
+    (z.cwd / "NICFWData.xml").unlink()
+    (z.cwd / "NICFWData.xml").mkdir()
+    r = z.run("-c")
+    assert r.rc == 2, r
+    assert refused_code(r, "NICFWData.xml") == 10
+    assert "An unexpected error" not in r.out
+    assert r.log.endswith("Exiting with code 2\n")
+
+
 @pytest.mark.parametrize("encoding", READABLE)
 def test_foreign_encodings_are_read(z, encoding):
     text = simulated_discovery().decode("utf-8-sig")

@@ -1,9 +1,33 @@
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "xml/named_file.h"
 
 std::FILE* OpenNamedFile(const char* path, const char* mode) {
   return path == nullptr ? nullptr : std::fopen(path, mode);
+}
+
+std::FILE* OpenNamedFileForReading(const char* path) {
+  if (path == nullptr)
+    return nullptr;
+  // Opened without waiting, so that a pipe nobody writes to cannot hold the run
+  // before its type is known; a directory opens too, and is refused by its type.
+  const int descriptor = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (descriptor < 0)
+    return nullptr;
+  struct stat status;
+  if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
+    close(descriptor);
+    return nullptr;
+  }
+  const int flags = fcntl(descriptor, F_GETFL);
+  if (flags != -1)
+    fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK);
+  std::FILE* file = fdopen(descriptor, "rb");
+  if (file == nullptr)
+    close(descriptor);
+  return file;
 }
 
 bool RemoveNamedFile(const char* path) {

@@ -11,6 +11,12 @@ std::FILE* OpenNamedFile(const char* path, const char* mode) {
   return _wfopen(WidenUtf8(path).c_str(), WidenUtf8(mode).c_str());
 }
 
+// The runtime refuses to open a directory, and no file name in a package folder
+// can name a pipe or a device.
+std::FILE* OpenNamedFileForReading(const char* path) {
+  return OpenNamedFile(path, "rb");
+}
+
 bool RemoveNamedFile(const char* path) {
   return _wremove(WidenUtf8(path).c_str()) == 0;
 }

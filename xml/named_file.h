@@ -12,6 +12,11 @@
 // fopen with a UTF-8 path; null when path is null or the file cannot be opened.
 std::FILE* OpenNamedFile(const char* path, const char* mode);
 
+// The file opened for binary reading, kept only when it is a regular file: a
+// directory, a device or a pipe that bears the name is reported as not there,
+// as Windows reports a directory. Null when path is null.
+std::FILE* OpenNamedFileForReading(const char* path);
+
 // Removes the file (remove()); false when it could not be removed.
 bool RemoveNamedFile(const char* path);
 

@@ -59,7 +59,8 @@ class XmlNode {
   // A file may be UTF-8 (with or without EF BB BF) or UTF-16: little-endian with FF
   // FE or recognised without a mark, big-endian with FE FF. UTF-16 that does not
   // convert (an unpaired surrogate) gives WideMultiByteConversion. Elements nested
-  // deeper than 1000 levels give NestingTooDeep.
+  // deeper than 1000 levels give NestingTooDeep. Only a regular file is read: a
+  // directory, device or pipe gives FileNotFound, as a missing file does.
   static XmlNode ParseFile(const char* path, const char* firstTag, XmlResult* result);
   static XmlNode ParseString(const char* text, const char* firstTag, XmlResult* result);
 
@@ -81,8 +82,10 @@ class XmlNode {
   XmlNode GetChildByName(const char* name, int* position = nullptr) const;
 
   // Writing. CreateString returns a heap text that the caller frees with free();
-  // none for the empty node and for a tree nested deeper than the parser accepts.
-  // WriteToFile removes a file it could not write completely.
+  // none for the empty node and for a tree whose text the parser would refuse as
+  // nested too deep. WriteToFile refuses such a tree too (CannotWriteIntoFile),
+  // counting the level that its header declaration adds when the file is read
+  // back, and removes a file it could not write completely.
   char* CreateString(bool formatted, int* length = nullptr) const;
   XmlError WriteToFile(const char* path, const char* encodingName, bool formatted) const;
 

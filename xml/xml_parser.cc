@@ -777,7 +777,7 @@ struct FileBuffer {
 // Reads the whole file into a buffer with four zero bytes after the data, so
 // that 8-bit and 16-bit text alike are terminated.
 XmlError LoadFile(const char* path, FileBuffer& buffer) {
-  std::FILE* file = OpenNamedFile(path, "rb");
+  std::FILE* file = OpenNamedFileForReading(path);
   if (file == nullptr)
     return XmlError::FileNotFound;
   long long length = -1;

@@ -138,7 +138,9 @@ void WriteStartTag(Sink& out, const XmlNodeRecord* r, int level, int indent, boo
 }
 
 // Serialises one element at format level `level` (-1 unformatted, else the depth).
-// False when the tree is nested deeper than the parser would accept.
+// `depth` is where the parser meets the element when it reads the text back;
+// false when that is deeper than it accepts, so that nothing is written that its
+// own parser would refuse.
 template <typename Sink>
 bool WriteElement(Sink& out, const XmlNodeRecord* r, int level, int depth) {
   if (depth > kXmlMaxDepth)
@@ -155,14 +157,21 @@ bool WriteElement(Sink& out, const XmlNodeRecord* r, int level, int depth) {
   const int childLevel = level == -1                                ? -1
                          : (r->isDeclaration || r->name == nullptr) ? level
                                                                     : level + 1;
+  int childDepth = depth + 1;
   for (int i = 0; i < entries; ++i) {
     const std::int32_t entry = r->order[i];
     const int index = XmlOrderIndex(entry);
     switch (XmlOrderKind(entry)) {
-      case XmlEntryKind::Element:
-        if (!WriteElement(out, r->children[index], childLevel, depth + 1))
+      case XmlEntryKind::Element: {
+        const XmlNodeRecord* child = r->children[index];
+        if (!WriteElement(out, child, childLevel, childDepth))
           return false;
+        // At the top of a document the parser takes in everything after a
+        // declaration as the declaration's content, one level deeper.
+        if (r->name == nullptr && child->isDeclaration)
+          childDepth = depth + 2;
         break;
+      }
       case XmlEntryKind::Text: {
         const char* text = r->texts[index];
         if (text[0] == 0)
@@ -199,6 +208,32 @@ bool WriteElement(Sink& out, const XmlNodeRecord* r, int level, int depth) {
       out.Put('\n');
   }
   return true;
+}
+
+// Where the parser meets the node written first when it reads the text back: a
+// named node is an element of the document, an anonymous root holds the
+// document's elements; a header declaration in front of the text holds them all.
+int ReadBackDepth(const XmlNodeRecord* r, bool header) {
+  return (r->name != nullptr ? 1 : 0) + (header ? 1 : 0);
+}
+
+// The tree under r as a new heap text of the given format level; none when it is
+// nested too deep for its own parser, or longer than an int can report.
+char* Serialise(const XmlNodeRecord* r, int level, int depth, int* length) {
+  LengthSink counter;
+  if (!WriteElement(counter, r, level, depth) || counter.size() > INT_MAX)
+    return nullptr;
+  char* text = static_cast<char*>(XmlAllocate(counter.size() + 1));
+  BufferSink writer(text);
+  WriteElement(writer, r, level, depth);
+  *writer.end() = 0;
+  if (length != nullptr)
+    *length = static_cast<int>(counter.size());
+  return text;
+}
+
+int FormatLevel(bool formatted) {
+  return (formatted && TheXmlSettings().trimWhitespace) ? 0 : -1;
 }
 
 // Removes a file that could not be written completely, so that its existence
@@ -243,19 +278,7 @@ char* XmlNode::CreateString(bool formatted, int* length) const {
     *length = 0;
   if (record_ == nullptr)
     return nullptr;
-  const int level = (formatted && TheXmlSettings().trimWhitespace) ? 0 : -1;
-  LengthSink counter;
-  // A text longer than the int length can report, or a tree too deep, is refused
-  // as a whole rather than cut short.
-  if (!WriteElement(counter, record_, level, 0) || counter.size() > INT_MAX)
-    return nullptr;
-  char* text = static_cast<char*>(XmlAllocate(counter.size() + 1));
-  BufferSink writer(text);
-  WriteElement(writer, record_, level, 0);
-  *writer.end() = 0;
-  if (length != nullptr)
-    *length = static_cast<int>(counter.size());
-  return text;
+  return Serialise(record_, FormatLevel(formatted), ReadBackDepth(record_, false), length);
 }
 
 XmlError XmlNode::WriteToFile(const char* path, const char* encodingName, bool formatted) const {
@@ -281,7 +304,7 @@ XmlError XmlNode::WriteToFile(const char* path, const char* encodingName, bool f
   int length = 0;
   char* text = nullptr;
   try {
-    text = CreateString(formatted, &length);
+    text = Serialise(record_, FormatLevel(formatted), ReadBackDepth(record_, header), &length);
   } catch (...) {
     FailWrite(file, path, removable);
     throw;

@@ -89,17 +89,40 @@ TEST(XmlWriterLayout, FormattingNeedsTrimmingOn) {
   EXPECT_EQ(Write(Report(), true), Write(Report(), false));
 }
 
-TEST(XmlWriterLayout, EmptyNodeAndTooDeepTreesGiveNoText) {
+// A chain of elements nested `levels` deep.
+XmlNode Chain(int levels) {
+  XmlNode root = Element("e");
+  XmlNode node = root;
+  for (int level = 1; level < levels; ++level)
+    node = AddChildElement(node, XmlCopyText("e"), false, kXmlExactGrowth);
+  return root;
+}
+
+// Nothing is written that its own parser would refuse as nested too deep: a text
+// of its own holds as many levels as the parser reads, while a declaration at the
+// top of a document (a file's header included) holds the rest one level deeper.
+TEST(XmlWriterLayout, EmptyNodeAndTreesTooDeepToReadBackGiveNoText) {
   int length = 7;
   EXPECT_EQ(XmlNode().CreateString(true, &length), nullptr);
   EXPECT_EQ(length, 0);
-  XmlNode root = Element("r");
-  XmlNode node = root;
-  for (int i = 0; i < kXmlMaxDepth; ++i)
-    node = AddChildElement(node, XmlCopyText("e"), false, kXmlExactGrowth);
-  EXPECT_NE(Write(root, false), "(none)");
-  AddChildElement(node, XmlCopyText("e"), false, kXmlExactGrowth);
-  EXPECT_EQ(Write(root, false), "(none)");
+
+  const std::string deepest = Write(Chain(kXmlMaxDepth), false);
+  XmlResult result;
+  EXPECT_FALSE(XmlNode::ParseString(deepest.c_str(), nullptr, &result).IsEmpty());
+  EXPECT_EQ(result.error, XmlError::NoError);
+  EXPECT_EQ(Write(Chain(kXmlMaxDepth + 1), false), "(none)");
+
+  for (int levels : {kXmlMaxDepth - 1, kXmlMaxDepth}) {
+    XmlNode document = XmlNode::CreateRoot(nullptr, false);
+    document.AddChild(XmlNode::CreateRoot("xml", true)).AddAttribute("version", "1.0");
+    document.AddChild(Chain(levels));
+    const std::string text = Write(document, true);
+    EXPECT_EQ(text == "(none)", levels == kXmlMaxDepth) << levels;
+    if (text != "(none)") {
+      EXPECT_FALSE(XmlNode::ParseString(text.c_str(), "e", &result).IsEmpty());
+      EXPECT_EQ(result.error, XmlError::NoError);
+    }
+  }
 }
 
 TEST(XmlEscaping, ReplacesTheFiveSpecialSingleByteCharacters) {
@@ -146,6 +169,16 @@ TEST_F(XmlWriteToFile, ADeclarationAtTheTopReplacesTheHeader) {
   const XmlNode declaration = XmlNode::CreateRoot("xml", true);
   EXPECT_EQ(declaration.WriteToFile(path_.c_str(), nullptr, true), XmlError::NoError);
   EXPECT_EQ(ReadBytes(path_), mark_ + "<?xml?>\n");
+}
+
+TEST_F(XmlWriteToFile, TheHeaderTakesALevelOfWhatReadsBack) {
+  XmlResult result;
+  ASSERT_EQ(Chain(kXmlMaxDepth - 1).WriteToFile(path_.c_str(), nullptr, true), XmlError::NoError);
+  EXPECT_FALSE(XmlNode::ParseFile(path_.c_str(), "e", &result).IsEmpty());
+  EXPECT_EQ(result.error, XmlError::NoError);
+  EXPECT_EQ(Chain(kXmlMaxDepth).WriteToFile(path_.c_str(), nullptr, true),
+            XmlError::CannotWriteIntoFile);
+  EXPECT_FALSE(FileExists(path_));
 }
 
 TEST_F(XmlWriteToFile, FailuresReportTheirCodeAndLeaveNoFile) {
