@@ -61,8 +61,9 @@ std::string DiscoveryFile(const std::string& devices, const std::string& type) {
 }
 
 std::string SimulatorState(const std::string& ports, const std::string& extra) {
-  return "<netscli_state>\n<image file=\"p3p.bin\" version=\"4.0.556\"/>\n" + extra + ports +
-         "</netscli_state>\n";
+  return "<netscli_state>\n<image file=\"p3p.bin\" version=\"4.0.556\" "
+         "pci_ids=\"1077-8020-1077-0203\"/>\n" +
+         extra + ports + "</netscli_state>\n";
 }
 
 std::string SimulatorPort(const std::string& interfaceName, const std::string& devid,

@@ -44,7 +44,8 @@ std::string DiscoveryFile(const std::string& devices, const std::string& type = 
 
 // A state file for the simulated vendor utility (see sim/README.md), which the
 // simulator reads from the current directory: the image p3p.bin at 4.0.556,
-// the ports and any further elements given.
+// which fits the kind 1077-8020-1077-0203 only, the ports and any further
+// elements given.
 std::string SimulatorState(const std::string& ports, const std::string& extra = "");
 // One port of the simulated server with PCI IDs 1077-<devid>-1077-0203.
 std::string SimulatorPort(const std::string& interfaceName, const std::string& devid,

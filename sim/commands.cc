@@ -94,6 +94,8 @@ int FindUsableImage(const SimState& state, const std::string& file, const Attrib
 }
 
 bool ReadWholeFile(const std::string& path, std::string* bytes) {
+  if (!IsRegularFile(path))
+    return false;
   std::ifstream in(PathOfUtf8(path), std::ios::binary);
   if (!in)
     return false;
@@ -220,6 +222,14 @@ int Replay(const SimCommand& command, const SimContext& context, SimState* state
     Complain("cannot read the report " + command.file + " (XML error " +
              std::to_string(static_cast<int>(result.error)) + ")");
     return kExitBadReport;
+  }
+  // The report judged each port against its own image; flashing another one
+  // would apply those judgements to an image they were never made for.
+  const char* reportImage = report.GetAttribute("image");
+  if (reportImage == nullptr || !SameImageFile(reportImage, command.image)) {
+    Complain("the report " + command.file + " was written for the image " +
+             (reportImage ? reportImage : "(none)") + ", not " + command.image);
+    return kExitReportForOtherImage;
   }
   int firstFailure = 0;
   for (int i = 0; i < report.ChildCount(); ++i) {

@@ -27,6 +27,7 @@ inline constexpr int kExitNoPort = 14;
 inline constexpr int kExitUnfitImage = 15;
 inline constexpr int kExitBadReport = 16;
 inline constexpr int kExitCannotWrite = 17;
+inline constexpr int kExitReportForOtherImage = 18;
 
 // Recognises exactly the four command lines Zentavor builds (the arguments
 // after the program name); false for anything else.

@@ -68,7 +68,7 @@ class SimServer : public ::testing::Test {
  protected:
   void SetUp() override {
     state_.images = {
-        {{"file", "p3p.bin"}, {"version", "4.0.556"}, {"pci_ids", "4040-0100-4040-0124"}}};
+        {{"file", image_}, {"version", "4.0.556"}, {"pci_ids", "4040-0100-4040-0124"}}};
     state_.ports = {Port("eth0", "03:00.0", "4.0.555"), Port("eth1", "03:00.1", "4.0.556"),
                     Port("eth2", "04:00.0", "4.0.600"), Port("eth3", "05:00.0", "1.2")};
     state_.ports[3]["devid"] = "0001";
@@ -243,6 +243,15 @@ TEST_F(SimServer, ReportMarksOlderPortsAndReplayFlashesThem) {
   EXPECT_EQ(Play(CommandForm::Replay, dir_.File("missing.xml")), kExitBadReport);
   WriteText(dir_.File("other.xml"), "<korvel_rom_discovery/>");
   EXPECT_EQ(Play(CommandForm::Replay, dir_.File("other.xml")), kExitBadReport);
+
+  // A report is replayed only with the image it judged the ports against.
+  const std::string newer = dir_.File("newer.bin");
+  WriteText(newer, "another ROM image");
+  state_.images.push_back({{"file", newer}, {"version", "9.9.9"}});
+  Save();
+  EXPECT_EQ(Play(CommandForm::Replay, report, "", newer), kExitReportForOtherImage);
+  EXPECT_EQ(Installed(),
+            (std::vector<std::string>{"4.0.555", "4.0.556", "4.0.600", "1.2", "4.0.1"}));
 }
 
 TEST_F(SimServer, ReplayGoesOnAfterAFailingPortAndReportsTheFirstFailure) {

@@ -1,5 +1,6 @@
 #include "sim/state.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cstdio>
@@ -8,8 +9,10 @@
 #include <span>
 #include <system_error>
 
+#include "base/ascii.h"
 #include "xml/named_file.h"
 #include "xml/xml.h"
+#include "xml/xml_node.h"
 
 namespace {
 
@@ -56,6 +59,22 @@ Attributes ReadAttributes(const XmlNode& node, Names names) {
       attributes[name] = value;
   }
   return attributes;
+}
+
+// A misspelt attribute would silently leave a scripted fault out and let a test
+// pass for the wrong reason, so every attribute must be one the element knows.
+bool CheckAttributeNames(const XmlNode& node, const char* element, Names names,
+                         std::string* error) {
+  const XmlNodeRecord* record = node.record();
+  for (int i = 0; i < record->attributeCount; ++i) {
+    const std::string_view name = record->attributes[i].name;
+    const auto known = [&](const char* candidate) { return EqualsIgnoringCase(name, candidate); };
+    if (std::none_of(names.begin(), names.end(), known)) {
+      *error = std::string(element) + " has an unknown attribute " + std::string(name);
+      return false;
+    }
+  }
+  return true;
 }
 
 bool CheckValues(const char* element, const Attributes& attributes, std::string* error) {
@@ -111,6 +130,8 @@ bool ReadElement(const XmlNode& node, SimState* state, std::string* error) {
   for (const ElementKind& kind : kElementKinds) {
     if (name != kind.name)
       continue;
+    if (!CheckAttributeNames(node, kind.name, kind.attributes, error))
+      return false;
     Attributes attributes = ReadAttributes(node, kind.attributes);
     if (!CheckValues(kind.name, attributes, error))
       return false;
@@ -278,14 +299,20 @@ std::string NormalisePciKey(const std::string& key) {
   return normalised;
 }
 
+bool SameImageFile(const std::string& a, const std::string& b) {
+  if (a.empty() || b.empty())
+    return false;
+  std::error_code error;
+  const std::filesystem::path left = std::filesystem::absolute(PathOfUtf8(a), error).lexically_normal();
+  if (error)
+    return false;
+  const std::filesystem::path right = std::filesystem::absolute(PathOfUtf8(b), error).lexically_normal();
+  return !error && left == right;
+}
+
 const Attributes* FindImage(const SimState& state, const std::string& file) {
   for (const Attributes& image : state.images) {
-    if (Value(image, "file") == file)
-      return &image;
-  }
-  const auto base = PathOfUtf8(file).filename();
-  for (const Attributes& image : state.images) {
-    if (PathOfUtf8(Value(image, "file")).filename() == base)
+    if (SameImageFile(Value(image, "file"), file))
       return &image;
   }
   return nullptr;

@@ -30,7 +30,7 @@ std::string CallLogPath(const std::string& statePath);
 
 // Reads the state; false with a reason when the file is missing, not a state
 // file, or holds a value the simulator cannot use (a number that is not one,
-// an unknown element, an unknown output mode).
+// an unknown element or attribute, an unknown output mode).
 bool LoadState(const std::string& path, SimState* state, std::string* error);
 
 // Writes the state through a temporary file and a rename.
@@ -51,8 +51,12 @@ std::string PortPciKey(const Attributes& port);
 // A "VVVV-DDDD-SSSS-ssss" key normalised the same way (upper case, by value).
 std::string NormalisePciKey(const std::string& key);
 
-// The image element for a file name given on a command line, or null: an exact
-// match first, else one whose last path component is the same.
+// Whether two image names, each taken relative to the current directory as the
+// utility opens them, name the same file ("./rom.bin" and "rom.bin" do; a file of
+// the same name in another directory does not).
+bool SameImageFile(const std::string& a, const std::string& b);
+
+// The image element for a file name given on a command line, or null.
 const Attributes* FindImage(const SimState& state, const std::string& file);
 
 // True when the image lists no PCI IDs or lists the port's.

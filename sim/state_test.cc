@@ -80,6 +80,11 @@ TEST(SimStateFile, RefusesWhatItCannotUse) {
       {"<netscli_state><report output=\"corrupt\"/></netscli_state>",
        "report output=\"corrupt\" is not normal or none"},
       {"<netscli_state><flash hold_lock=\"true\"/></netscli_state>", "hold_lock=\"true\""},
+      // A misspelt attribute would leave its fault out of the test unseen.
+      {"<netscli_state><port flashexit=\"3\"/></netscli_state>",
+       "port has an unknown attribute flashexit"},
+      {"<netscli_state><image file=\"a.bin\" pci_id=\"4040-0100-4040-0124\"/></netscli_state>",
+       "image has an unknown attribute pci_id"},
   };
   for (const auto& sample : refused) {
     WriteText(dir.File("state.xml"), sample.text);
@@ -99,14 +104,19 @@ TEST(SimVersions, CompareDottedNumbersPartByPart) {
   EXPECT_EQ(CompareVersions("4.0.555", "4.0.555"), 0);
 }
 
-TEST(SimImages, FoundByNameAndMatchedToPortsByPciIds) {
+TEST(SimImages, FoundAsNamedAndMatchedToPortsByPciIds) {
   SimState state;
   state.images = {{{"file", "images/p3p.bin"}, {"version", "1"}},
                   {{"file", "p3p.bin"}, {"version", "2"}},
                   {{"file", "other.bin"}, {"version", "3"}, {"pci_ids", "4040-100-4040-124"}}};
-  EXPECT_EQ(Value(*FindImage(state, "p3p.bin"), "version"), "2");  // exact name first
+  EXPECT_EQ(Value(*FindImage(state, "p3p.bin"), "version"), "2");
+  EXPECT_EQ(Value(*FindImage(state, "./p3p.bin"), "version"), "2");  // the same file
   EXPECT_EQ(Value(*FindImage(state, "images/p3p.bin"), "version"), "1");
-  EXPECT_EQ(Value(*FindImage(state, "/abs/path/other.bin"), "version"), "3");  // by base name
+  const std::filesystem::path here = std::filesystem::current_path();
+  EXPECT_EQ(Value(*FindImage(state, (here / "images" / "p3p.bin").string()), "version"), "1");
+  // A file of the same name in another directory is another image.
+  EXPECT_EQ(FindImage(state, "other/dir/p3p.bin"), nullptr);
+  EXPECT_EQ(FindImage(state, (here.parent_path() / "other.bin").string()), nullptr);
   EXPECT_EQ(FindImage(state, "missing.bin"), nullptr);
 
   Attributes port = {

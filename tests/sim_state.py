@@ -43,6 +43,7 @@ EXIT_NO_PORT = 14
 EXIT_UNFIT_IMAGE = 15
 EXIT_BAD_REPORT = 16
 EXIT_CANNOT_WRITE = 17
+EXIT_REPORT_FOR_OTHER_IMAGE = 18
 
 
 def _escape(value):
@@ -113,7 +114,9 @@ def port(location, firmware, name=None, ids=P3P_IDS, **others):
 class Image:
     file: str = IMAGE_NAME
     version: str = PACKAGE_VERSION
-    pci_ids: str = None  # blank-separated keys it fits; None: every port
+    # Blank-separated keys of the kinds it fits (None: every port). The image of
+    # the default package fits its P3P kind only, as a real image does.
+    pci_ids: str = "-".join(P3P_IDS)
 
 
 @dataclass

@@ -10,8 +10,9 @@ import pytest
 
 import conftest
 from sim_state import (DISCOVERY_NAME, EXIT_BAD_REPORT, EXIT_BAD_STATE, EXIT_NO_IMAGE_FILE,
-                       EXIT_REFUSED, IMAGE_NAME, STATE_NAME, Image, SimState, installed, port,
-                       read_calls, read_state, standard_server, write_image)
+                       EXIT_REFUSED, EXIT_REPORT_FOR_OTHER_IMAGE, EXIT_UNKNOWN_IMAGE, IMAGE_NAME,
+                       STATE_NAME, Image, SimState, installed, port, read_calls, read_state,
+                       standard_server, write_image)
 
 DISCOVER = ["-flashsupport", "-d", IMAGE_NAME, DISCOVERY_NAME, "-p3"]
 
@@ -118,6 +119,35 @@ def test_every_call_is_logged_and_only_the_four_forms_are_accepted(sim):
     assert result.returncode == EXIT_BAD_STATE
     assert b"no state file" in result.stderr
     assert read_calls(sim.cwd)[-1] == DISCOVER  # logged although it could do nothing
+    (sim.cwd / STATE_NAME).mkdir()  # a directory is no state file either
+    assert sim.run(*DISCOVER).returncode == EXIT_BAD_STATE
+
+
+def test_the_utility_is_as_strict_as_the_real_one(sim):
+    standard_server(sim.cwd)
+    elsewhere = "other/dir/" + IMAGE_NAME
+    (sim.cwd / "other" / "dir").mkdir(parents=True)
+    write_image(sim.cwd / "other" / "dir")
+    # The image exactly as named, relative to the current directory: a file of
+    # the same name elsewhere is not the image the state knows.
+    assert sim.run(*flash("03:00.0", elsewhere)).returncode == EXIT_UNKNOWN_IMAGE
+    assert sim.run(*flash("03:00.0", "./" + IMAGE_NAME)).returncode == 0
+
+    # A report is replayed only with the image it was written for.
+    state = read_state(sim.cwd)
+    state.images.append(Image(file=elsewhere, version="9.9.9"))
+    state.write(sim.cwd)
+    assert sim.run("-flashsupport", "-d", IMAGE_NAME, "r.xml", "-p3").returncode == 0
+    replay = ["-flashsupport", "-u", elsewhere, "r.xml", DISCOVERY_NAME, "-p3"]
+    assert sim.run(*replay).returncode == EXIT_REPORT_FOR_OTHER_IMAGE
+    assert "9.9.9" not in installed(sim.cwd).values()
+
+    # An attribute it does not know, a misspelt fault among them, is refused.
+    text = (sim.cwd / STATE_NAME).read_text().replace("<port ", '<port flashexit="3" ', 1)
+    (sim.cwd / STATE_NAME).write_text(text)
+    result = sim.run(*flash("03:00.1"))
+    assert result.returncode == EXIT_BAD_STATE
+    assert b"unknown attribute flashexit" in result.stderr
 
 
 def test_state_named_by_the_environment(sim):
