@@ -11,6 +11,23 @@
 // INT32_MIN, the values the Windows runtime gives, instead of being undefined.
 std::int32_t ReadLeadingDecimal(const char* text);
 
+// How much of a version text Parse takes into the value. Parse drops a leading
+// word, "NCSI" and "v" or "c" prefixes and reads three dotted numbers; parts after
+// the third are never read and play no part. Any other loss means the value says
+// less than the text, and ordering it against another version could make newer
+// firmware look older. Ordered from the mildest loss to the worst.
+enum class VersionReading {
+  kWhole,
+  kBlanksSkipped,  // blanks inside the numbers, stepped over
+  kWordDropped,    // letters or signs where a number should stand
+  kDigitsLeftOut,  // digits in the text that the value does not hold
+};
+
+// The reading of text by Parse; kWhole for a null or empty text, which Parse leaves alone.
+VersionReading ReadingOf(const char* text);
+// Why a text is not read whole, in words for the log.
+const char* ReadingReason(VersionReading reading);
+
 class FirmwareVersion {
  public:
   FirmwareVersion() = default;

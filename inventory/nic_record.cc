@@ -36,6 +36,12 @@ const NicRecord& NicRecordList::At(std::size_t index) const {
   return records_[index];
 }
 
+const char* InstalledVersionText(NicRecord& nic) {
+  if (ReadingOf(nic.installedText.c_str()) != VersionReading::kWhole)
+    return nic.installedText.c_str();
+  return nic.installedVersion.Text();
+}
+
 NicRecord& CurrentNic() {
   return NicList.At(CurrentNicIndex);
 }

@@ -35,6 +35,10 @@ struct NicRecord {
   std::string message;
 };
 
+// The installed version as a person should see it: the dotted value, or the text
+// discovery gave when the value holds only part of it (see ReadingOf).
+const char* InstalledVersionText(NicRecord& nic);
+
 // Ordered sequence of records held by value. Element access checks its index;
 // an index at or past the end is an internal error that ends the process.
 class NicRecordList {

@@ -147,6 +147,29 @@ def test_port_marked_skip_is_asked_but_never_flashed(z):
     assert after_banner(r.out) == found(kept) + question(kept, "y") + NOTHING_SELECTED
 
 
+# A version text the parser reads only in part never makes a port look older:
+# it counts as newer firmware, flashed only with -g or -f.
+@pytest.mark.parametrize("text, read_as", [("4.2.10 beta", "0.0.0"),
+                                           ("Boot code 4.3.1", "0.3.1")])
+def test_version_read_only_in_part_never_looks_older(z, text, read_as):
+    p = port("03:00.0", text)
+    serve(z, p)
+    note = (f"Warning!!! - Installed firmware version '{text}' of MAC {p.macaddress} is read only "
+            f"in part (as {read_as}: digits in it are not in the version read); it counts as more "
+            f"recent than the package's {PACKAGE_VERSION}.\n")
+    r = z.run("-y")
+    assert r.rc == 3, r
+    assert after_banner(r.out) == found(p) + MORE_RECENT + NOTHING_SELECTED
+    assert found(p) + note + MORE_RECENT in r.log
+    r = z.run("-n")
+    assert r.rc == 6, r
+    assert note in r.log
+    assert flashed_locations(z.cwd) == []
+    r = z.run("-s", "-g")
+    assert r.rc == 2, r
+    assert flashed_locations(z.cwd) == [p.location]
+
+
 @pytest.mark.parametrize("typed, console_after_questions", [
     ("n\nyess\n", ""),
     ("", NO_INPUT),  # nothing to read: every question answers no

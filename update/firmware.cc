@@ -26,7 +26,19 @@ constexpr const char kMoreRecentWarning[] =
 // Where the package's image stands against the port's installed firmware.
 enum class Availability { kNewer, kSame, kOlder };
 
-Availability CompareWithInstalled(const NicRecord& nic) {
+// A version text read only in part says less than what is installed, so it must
+// never make the port look older than the package: the port is taken as holding
+// newer firmware, which only -g or -f flash.
+Availability CompareWithInstalled(NicRecord& nic) {
+  const VersionReading reading = ReadingOf(nic.installedText.c_str());
+  if (reading != VersionReading::kWhole) {
+    TheUserInterface().Write(
+        "Warning!!! - Installed firmware version '%s' of MAC %s is read only in part (as %s: %s); "
+        "it counts as more recent than the package's %s.\n",
+        nic.installedText.c_str(), nic.macAddress.c_str(), nic.installedVersion.Text(),
+        ReadingReason(reading), nic.availableVersion.Text());
+    return Availability::kOlder;
+  }
   // The installed version stays on the left: a two-part installed version
   // (never filled by discovery) ignores the image's build number.
   if (nic.installedVersion < nic.availableVersion)
@@ -75,7 +87,7 @@ void QLogicFirmware::Select() {
   if ((nic.flags & NIC_SUPPORTED) == 0 || !PortIsChosen(nic))
     return;
   TheUserInterface().PrintAndWrite("Found %s MAC: %-17s (v%s)\n", nic.productName.c_str(),
-                                   nic.macAddress.c_str(), nic.installedVersion.Text());
+                                   nic.macAddress.c_str(), InstalledVersionText(nic));
   PortDecision decision = PortDecision::kDeclined;
   switch (Confirm()) {
     case ANSWER_YES:
@@ -104,8 +116,7 @@ void QLogicFirmware::Select() {
 std::ostream& QLogicFirmware::WritePrompt(std::ostream& out) {
   NicRecord& nic = CurrentNic();
   out << "Update firmware on '" << nic.interfaceName << "' (" << nic.pciLocation << ") : \n"
-      << "From ROM " << nic.installedVersion.Text() << " to " << nic.availableVersion.Text()
-      << "? ";
+      << "From ROM " << InstalledVersionText(nic) << " to " << nic.availableVersion.Text() << "? ";
   return out;
 }
 

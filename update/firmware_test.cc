@@ -40,6 +40,7 @@ class FirmwareTest : public InventoryTest {
     nic.macAddress = "00:0E:1E:" + bus + ":00:00";
     nic.productName = "QLE3242";
     nic.installedVersion.Parse(installed);
+    nic.installedText = installed;  // as discovery keeps the text it parsed
     nic.availableVersion.Parse(available);
     nic.flags = NIC_SUPPORTED;
     NicList.Append(nic);
@@ -58,12 +59,27 @@ class FirmwareTest : public InventoryTest {
   std::FILE* input_ = nullptr;
 };
 
+// The log line for an installed version text that is read only in part.
+std::string ReadInPart(const std::string& text, const std::string& value, const char* reason) {
+  return "Warning!!! - Installed firmware version '" + text +
+         "' of MAC 00:0E:1E:03:00:00 is read only in part (as " + value + ": " + reason +
+         "); it counts as more recent than the package's 4.0.556.\n";
+}
+
 TEST_F(FirmwareTest, DecisionTable) {
+  const char* digits = "digits in it are not in the version read";
+  const std::string beta = ReadInPart("4.2.10 beta", "0.0.0", digits) + kMoreRecent;
+  const std::string boot = ReadInPart("Boot code 4.3.1", "0.3.1", digits) + kMoreRecent;
+  const std::string letters =
+      ReadInPart("4.0.55x", "4.0.55", "letters or signs stand where numbers should") + kMoreRecent;
+  const std::string tab =
+      ReadInPart("4.0.\t556", "4.0.556", "blanks stand inside its numbers") + kMoreRecent;
   const struct {
     const char* installed;
     std::uint32_t options;
-    const char* warning;  // empty: none
+    std::string warning;  // empty: none
     bool allowed;
+    const char* shown = nullptr;  // in the question, when not the text itself
   } rows[] = {
       {"4.0.555", 0, "", true},
       {"4.0.555", RUN_REWRITE | RUN_DOWNGRADE, "", true},
@@ -75,22 +91,34 @@ TEST_F(FirmwareTest, DecisionTable) {
       {"4.0.557", RUN_REWRITE, kMoreRecent, false},
       {"4.0.557", RUN_DOWNGRADE, kMoreRecent, true},
       {"4.0.557", RUN_FORCE, kMoreRecent, true},
+      // A text read only in part never looks older: it counts as newer firmware,
+      // and the question shows it as discovery gave it.
+      {"4.2.10 beta", 0, beta, false},
+      {"4.2.10 beta", RUN_REWRITE, beta, false},
+      {"4.2.10 beta", RUN_DOWNGRADE, beta, true},
+      {"Boot code 4.3.1", 0, boot, false},
+      {"Boot code 4.3.1", RUN_FORCE, boot, true},
+      {"4.0.55x", 0, letters, false},
+      {"4.0.\t556", 0, tab, false},
+      // Decorations the parser is meant to drop, and parts after the third, lose nothing.
+      {"NCSI v4.0.555", 0, "", true, "4.0.555"},
+      {"4.0.555.9", 0, "", true, "4.0.555"},
   };
-  AddPort("eth0", "03", "0");
   for (const auto& row : rows) {
     SCOPED_TRACE(std::string(row.installed) + " options " + std::to_string(row.options));
-    NicList.At(0).installedVersion.Parse(row.installed);
+    NicList.Clear();
+    AddPort("eth0", "03", row.installed);
     RunFlags = row.options;
     const std::int32_t expected = row.allowed ? ANSWER_YES : ANSWER_NO;
+    const std::string shown = row.shown != nullptr ? row.shown : row.installed;
 
     // At the console an empty line takes the default, which the question names.
     log_.ui().Configure(false, false, false);
     Type("\n");
     const std::size_t before = LogText().size();
     EXPECT_EQ(firmware_.Confirm(), expected);
-    const std::string question = std::string("Update firmware on 'eth0' (03:00.0) : \nFrom ROM ") +
-                                 row.installed + " to 4.0.556?  y/n/q/c (" +
-                                 (row.allowed ? "y" : "n") + "):\n";
+    const std::string question = "Update firmware on 'eth0' (03:00.0) : \nFrom ROM " + shown +
+                                 " to 4.0.556?  y/n/q/c (" + (row.allowed ? "y" : "n") + "):\n";
     EXPECT_EQ(LogText().substr(before), row.warning + question);
 
     // -y and -s take the same default without asking; only the warning is written.

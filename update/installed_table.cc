@@ -26,7 +26,7 @@ void AppendPortBlock(NicRecord& nic, std::string& table) {
   table += kImageHeader;
   table += kRule;
   table += "ROM       ";
-  table += nic.installedVersion.Text();
+  table += InstalledVersionText(nic);
   table += "      ROM       ";
   table += nic.availableVersion.Text();
   table += "  " + nic.interfaceName + "\n";
