@@ -101,7 +101,7 @@ class ResultDocumentTest : public AppTest {
     nic.installedVersion.Parse(installed);
     nic.availableVersion.Parse("4.0.556");
     nic.duration = served ? 90 : 0;
-    NotePort(nic, served);
+    NotePort(nic, served ? PortStanding::kServed : PortStanding::kNotInPackage);
     return nic;
   }
 };

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <string_view>
 
@@ -24,19 +25,31 @@ std::string Value(const XmlNode& node) {
   return AttributeText(node, "value");
 }
 
-// Everything a discovery file carries over from one device element to the next:
-// a device that leaves a datum out inherits the previous device's value.
-struct WorkingState {
+// One device element as it is read: a fresh record and location, so that a datum
+// the element leaves out is empty, never another entry's.
+struct DeviceEntry {
   NicRecord record;
-  PackageEntry entry;
+  PackageEntry package;
   std::string bus;
   std::string device;
   std::string function;
+};
+
+// The installed version of the last port the package serves and that port's
+// package version: the version-only file pairs the two, never with another
+// adapter's firmware.
+struct ServedVersions {
+  std::string installed;
+  std::string package;
+};
+
+// What the reading keeps from one device element to the next.
+struct WorkingState {
+  std::string path;
   std::string takesEffect;
-  // The installed version of the last port the package serves: the version-only
-  // file pairs it with that port's package version, never with another
-  // adapter's firmware. None until a port is served.
-  std::optional<std::string> servedInstalledText;
+  unsigned devicesRead = 0;
+  std::set<std::string> locationsSeen;
+  std::optional<ServedVersions> lastServed;  // none until a port is served
 };
 
 struct IdField {
@@ -110,13 +123,13 @@ bool TakeFirmwareItem(const XmlNode& item, NicRecord& record) {
   return true;
 }
 
-// Takes one child of a device element into the working state; false when an
-// fw_item refuses the file.
-bool TakeDeviceChild(const XmlNode& child, WorkingState& state) {
+// Takes one child of a device element into its entry; false when an fw_item
+// refuses the file.
+bool TakeDeviceChild(const XmlNode& child, DeviceEntry& entry) {
   if (child.GetName() == nullptr)
     return true;
   const std::string_view name = child.GetName();
-  NicRecord& record = state.record;
+  NicRecord& record = entry.record;
   for (const IdField& id : kIdFields) {
     if (name == id.tag) {
       TakeId(child, id, record);
@@ -130,11 +143,11 @@ bool TakeDeviceChild(const XmlNode& child, WorkingState& state) {
   } else if (name == "product_id") {
     record.productName = Value(child);
   } else if (name == "busnumber") {
-    state.bus = Value(child);
+    entry.bus = Value(child);
   } else if (name == "devicenumber") {
-    state.device = Value(child);
+    entry.device = Value(child);
   } else if (name == "funcnumber") {
-    state.function = Value(child);
+    entry.function = Value(child);
   } else if (name == "slotnumber") {
     Value(child);  // the slot is not needed to address the port
   } else if (name == "fw_item") {
@@ -152,18 +165,87 @@ std::string FormatPciId(const NicRecord& record) {
   return buffer;
 }
 
-// Appends the port when the package serves it; true when it was appended.
-bool AdmitDevice(WorkingState& state) {
-  NicRecord& record = state.record;
+// A datum counts as given when its text holds more than blanks: an element
+// without a value reads as one blank.
+bool Given(const std::string& text) {
+  return !TrimSpaces(text).empty();
+}
+
+// The tags of the data a port must give itself before it may be flashed.
+std::string MissingTags(const DeviceEntry& entry) {
+  const std::pair<const std::string*, const char*> needed[] = {
+      {&entry.bus, "busnumber"},
+      {&entry.device, "devicenumber"},
+      {&entry.function, "funcnumber"},
+      {&entry.record.macAddress, "macaddress"},
+      {&entry.record.installedText, "firmware_id"},
+  };
+  std::string missing;
+  for (const auto& [text, tag] : needed) {
+    if (!Given(*text))
+      missing += (missing.empty() ? "" : ", ") + std::string(tag);
+  }
+  return missing;
+}
+
+// A kind that names an image file of its own must be flashed with that image,
+// and a run flashes one image only.
+bool NamesAnotherImage(const PackageEntry& kind) {
+  return Given(kind.fwFile) && kind.fwFile != FirmwareImageFile;
+}
+
+// Whether the port of a device just read may be handed on to be updated, with
+// the reason in the log when it may not. Its location counts as seen whatever
+// the answer, so that a later entry for it is never flashed in its place.
+PortStanding JudgeDevice(DeviceEntry& entry, WorkingState& state) {
+  NicRecord& record = entry.record;
+  UserInterface& ui = TheUserInterface();
+  const bool located = Given(entry.bus) && Given(entry.device) && Given(entry.function);
+  const bool seenBefore = located && !state.locationsSeen.insert(record.pciLocation).second;
+  if (FindPackageEntry(record.pciId, entry.package) != 0)
+    return PortStanding::kNotInPackage;
+  const std::string missing = MissingTags(entry);
+  if (!missing.empty()) {
+    ui.Write("Warning!!! - Device %u ('%s') in %s lacks %s; the port will not be updated.\n",
+             state.devicesRead, record.interfaceName.c_str(), state.path.c_str(), missing.c_str());
+    return PortStanding::kIncompleteEntry;
+  }
+  if (seenBefore) {
+    ui.Write(
+        "Warning!!! - Device %u ('%s') in %s lists location %s a second time; it is passed "
+        "over.\n",
+        state.devicesRead, record.interfaceName.c_str(), state.path.c_str(),
+        record.pciLocation.c_str());
+    return PortStanding::kDuplicateLocation;
+  }
+  if (NamesAnotherImage(entry.package)) {
+    ui.Write(
+        "Warning!!! - MAC %s (%s) needs its kind's image %s, but this run flashes %s; the "
+        "port will not be updated.\n",
+        record.macAddress.c_str(), record.pciLocation.c_str(), entry.package.fwFile.c_str(),
+        FirmwareImageFile.c_str());
+    return PortStanding::kOtherKindsImage;
+  }
+  return PortStanding::kServed;
+}
+
+// Judges one read device, lists it, and appends it when the package serves it;
+// true when it was appended.
+bool AdmitDevice(DeviceEntry& entry, WorkingState& state) {
+  NicRecord& record = entry.record;
+  record.pciLocation = entry.bus + ":" + entry.device + "." + entry.function;
   record.pciId = FormatPciId(record);
-  if (FindPackageEntry(record.pciId, state.entry) != 0)
-    return false;
-  record.flags |= NIC_SUPPORTED;
-  ++SupportedNicCount;
-  record.availableVersion = state.entry.romVersion;
-  NicList.Append(record);
-  state.servedInstalledText = record.installedText;
-  return true;
+  const PortStanding standing = JudgeDevice(entry, state);
+  if (standing != PortStanding::kNotInPackage)
+    record.availableVersion = entry.package.romVersion;
+  if (standing == PortStanding::kServed) {
+    record.flags |= NIC_SUPPORTED;
+    ++SupportedNicCount;
+    NicList.Append(record);
+    state.lastServed = ServedVersions{record.installedText, entry.package.rom};
+  }
+  NotePort(record, standing);
+  return standing == PortStanding::kServed;
 }
 
 XmlNode ValueElement(const char* name, const std::string& value) {
@@ -172,17 +254,16 @@ XmlNode ValueElement(const char* name, const std::string& value) {
   return element;
 }
 
-void WriteVersionOnlyFile(const WorkingState& state) {
+void WriteVersionOnlyFile(const ServedVersions& served, const std::string& takesEffect) {
   char version[64] = {};
   GetOwnFileVersion(version, sizeof version);
   XmlNode root = XmlNode::CreateRoot(kDiscoveryRoot, false);
   root.AddAttribute("version", version);
   root.AddChild(ValueElement("type", kExpectedType));
   root.AddChild(ValueElement("alt_name", kTitle));
-  root.AddChild(ValueElement("current_version",
-                             state.servedInstalledText.value_or(state.record.installedText)));
-  root.AddChild(ValueElement("package_version", state.entry.rom));
-  root.AddChild(ValueElement("takes_effect", state.takesEffect));
+  root.AddChild(ValueElement("current_version", served.installed));
+  root.AddChild(ValueElement("package_version", served.package));
+  root.AddChild(ValueElement("takes_effect", takesEffect));
   // Whether the file came into being is judged later by looking for it.
   root.WriteToFile(ReportPathBuffer, nullptr, true);
   char* text = root.CreateString(true);
@@ -223,6 +304,7 @@ std::int32_t IngestDiscoveryFile(std::string path) {
   UserInterface& ui = TheUserInterface();
   std::int32_t result = 1;
   WorkingState state;
+  state.path = path;
 
   XmlResult parsed;
   const XmlNode root = XmlNode::ParseFile(path.c_str(), kDiscoveryRoot, &parsed);
@@ -255,21 +337,22 @@ std::int32_t IngestDiscoveryFile(std::string path) {
         const XmlNode device = child.GetChild(d);
         if (!IsElementNamed(device, "device"))
           continue;
+        ++state.devicesRead;
+        DeviceEntry entry;
         for (int c = 0; c < device.ChildCount(); ++c) {
-          if (!TakeDeviceChild(device.GetChild(c), state))
+          if (!TakeDeviceChild(device.GetChild(c), entry))
             return result;
-          state.record.pciLocation = state.bus + ":" + state.device + "." + state.function;
         }
-        const bool served = AdmitDevice(state);
-        NotePort(state.record, served);
-        if (served)
+        if (AdmitDevice(entry, state))
           result = 0;
       }
     }
   }
 
   NoteDiscoveryRead(state.takesEffect);
-  if ((RunFlags & RUN_VERIFY_FILE) != 0)
-    WriteVersionOnlyFile(state);
+  // Without a served port there is no version to report: a file would pair an
+  // unserved adapter's firmware with no package version at all.
+  if ((RunFlags & RUN_VERIFY_FILE) != 0 && state.lastServed.has_value())
+    WriteVersionOnlyFile(*state.lastServed, state.takesEffect);
   return result;
 }

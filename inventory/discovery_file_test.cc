@@ -9,6 +9,7 @@
 #include "base/run_flags.h"
 #include "inventory/nic_record.h"
 #include "inventory/package.h"
+#include "inventory/run_record.h"
 #include "inventory/test_support.h"
 #include "platform/own_version.h"
 
@@ -25,6 +26,14 @@ std::string Ids(const std::string& venid, const std::string& devid = "8020",
                 const std::string& subvenid = "1077", const std::string& subdevid = "0203") {
   return Datum("venid", venid) + Datum("devid", devid) + Datum("subvenid", subvenid) +
          Datum("subdevid", subdevid);
+}
+
+// The data besides its IDs that a port must give of itself to be served: a
+// location at the bus, a MAC address and an installed version.
+std::string OwnData(const std::string& bus, const std::string& firmware = "4.0.555") {
+  return Datum("busnumber", bus) + Datum("devicenumber", "00") + Datum("funcnumber", "1") +
+         Datum("macaddress", "00:0E:1E:00:00:" + bus) + "<fw_item>" +
+         Datum("firmware_id", firmware) + "</fw_item>";
 }
 
 class DiscoveryFileTest : public InventoryTest {
@@ -58,17 +67,13 @@ class DiscoveryFileTest : public InventoryTest {
   std::size_t logStart_ = 0;
 };
 
-TEST_F(DiscoveryFileTest, DevicesBecomeRecordsAndInheritWhatTheyLeaveOut) {
+TEST_F(DiscoveryFileTest, DevicesBecomeRecords) {
   const std::string devices = Device(" eth0 ", "00:0E:1E:00:00:01", "03", "4.0.555") + "<device>" +
-                              Datum("device_id", "eth1") + "<fw_item>" + Datum("firmware_id", "") +
-                              Datum("shared", "NO") + "</fw_item></device>\n" + "<device>" +
-                              Datum("device_id", "eth2") + Datum("devid", "8021") + "</device>\n" +
-                              "<device>" + Datum("devid", "8020") + Datum("busnumber", "09") +
-                              "</device>\n" + Device("eth0", "00:0E:1E:00:00:01", "03", "4.0.555");
+                              Datum("device_id", "eth2") + Datum("devid", "8021") + "</device>\n";
   ASSERT_EQ(Ingest(DiscoveryFile(devices)), 0);
-  ASSERT_EQ(NicList.Size(), 4u);
-  EXPECT_EQ(SupportedNicCount, 4u);
-  EXPECT_EQ(NewLog(), NotSupported("1077-8021-1077-0203"));
+  ASSERT_EQ(NicList.Size(), 1u);
+  EXPECT_EQ(SupportedNicCount, 1u);
+  EXPECT_EQ(NewLog(), NotSupported("0000-8021-0000-0000"));
 
   NicRecord first = NicList.At(0);
   EXPECT_EQ(first.interfaceName, "eth0");
@@ -88,25 +93,71 @@ TEST_F(DiscoveryFileTest, DevicesBecomeRecordsAndInheritWhatTheyLeaveOut) {
   EXPECT_EQ(first.message, "ok");
   EXPECT_EQ(first.flags, NIC_SUPPORTED);
 
-  const NicRecord& second = NicList.At(1);
-  EXPECT_EQ(second.interfaceName, "eth1");
-  EXPECT_EQ(second.macAddress, "00:0E:1E:00:00:01");
-  EXPECT_EQ(second.pciLocation, "03:00.1");
-  EXPECT_EQ(second.firmwareId, "");
-  EXPECT_EQ(second.installedText, "4.0.555");  // an empty firmware_id keeps it
-  EXPECT_FALSE(second.shared);
-  // The unsupported eth2 is dropped, but its name carries on to the next device.
-  EXPECT_EQ(NicList.At(2).interfaceName, "eth2");
-  EXPECT_EQ(NicList.At(2).pciLocation, "09:00.1");
-  EXPECT_EQ(NicList.At(3).pciLocation, "03:00.1");  // the same port again, appended again
+  // Every device is listed with its standing, the unserved one too.
+  ASSERT_EQ(TheRunFacts().ports.size(), 2u);
+  EXPECT_EQ(TheRunFacts().ports[0].standing, PortStanding::kServed);
+  EXPECT_EQ(TheRunFacts().ports[1].standing, PortStanding::kNotInPackage);
+  EXPECT_EQ(TheRunFacts().ports[1].nic.interfaceName, "eth2");
+}
+
+// A device that leaves a datum out never takes the device before it: a port
+// without its own location, MAC address or installed version, or at a location
+// listed before, is listed but never served.
+TEST_F(DiscoveryFileTest, EachDeviceStandsOnItsOwn) {
+  const std::string first = Device("eth0", "00:0E:1E:00:00:01", "03", "4.0.700");
+  const std::string ids = Datum("device_id", "eth1") + Ids("1077");
+  const std::string location =
+      Datum("busnumber", "04") + Datum("devicenumber", "00") + Datum("funcnumber", "1");
+  const std::string mac = Datum("macaddress", "00:0E:1E:00:00:02");
+  const std::string firmware = "<fw_item>" + Datum("firmware_id", "4.1") + "</fw_item>";
+  const std::string lacks = "Warning!!! - Device 2 ('eth1') in tempNicList.xml lacks ";
+  const std::string willNot = "; the port will not be updated.\n";
+  const struct {
+    std::string children;
+    PortStanding standing;
+    std::string log;
+  } cases[] = {
+      {ids + mac + firmware, PortStanding::kIncompleteEntry,
+       lacks + "busnumber, devicenumber, funcnumber" + willNot},
+      {ids + location + firmware, PortStanding::kIncompleteEntry, lacks + "macaddress" + willNot},
+      {ids + location + mac + "<fw_item>" + Datum("firmware_id", "") + "</fw_item>",
+       PortStanding::kIncompleteEntry, lacks + "firmware_id" + willNot},
+      {ids + "<busnumber/>" + Datum("devicenumber", "00") + Datum("funcnumber", "1") +
+           Datum("macaddress", " ") + "<fw_item><firmware_id/></fw_item>",
+       PortStanding::kIncompleteEntry, lacks + "busnumber, macaddress, firmware_id" + willNot},
+      {ids + Datum("busnumber", "03") + Datum("devicenumber", "00") + Datum("funcnumber", "1") +
+           mac + firmware,
+       PortStanding::kDuplicateLocation,
+       "Warning!!! - Device 2 ('eth1') in tempNicList.xml lists location 03:00.1 a second time; "
+       "it is passed over.\n"},
+      {ids + location + mac + firmware, PortStanding::kServed, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.children);
+    const bool served = c.standing == PortStanding::kServed;
+    ASSERT_EQ(Ingest(DiscoveryFile(first + "<device>" + c.children + "</device>")), 0);
+    EXPECT_EQ(NewLog(), c.log);
+    ASSERT_EQ(NicList.Size(), served ? 2u : 1u);
+    ASSERT_EQ(TheRunFacts().ports.size(), 2u);
+    EXPECT_EQ(TheRunFacts().ports[1].standing, c.standing);
+    const NicRecord& second = TheRunFacts().ports[1].nic;
+    EXPECT_EQ(second.action, "");
+    EXPECT_EQ(second.productName, "");
+    EXPECT_NE(second.installedText, "4.0.700");
+    if (served) {
+      // Read from its own text: "4.1" is 4.1.0, not 4.1.700.
+      EXPECT_STREQ(NicList.At(1).installedVersion.Text(), "4.1.0");
+      EXPECT_EQ(NicList.At(1).pciLocation, "04:00.1");
+    }
+  }
 }
 
 TEST_F(DiscoveryFileTest, AbsentValuesReadAsBlankZeroOrEmpty) {
   const std::string device =
       "<device><device_id/><macaddress/><busnumber/><devicenumber/><funcnumber/>" + Ids("1077") +
       "<fw_item><action/><shared/><duration/><message/><version/></fw_item></device>\n";
-  ASSERT_EQ(Ingest(DiscoveryFile(device)), 0);
-  const NicRecord& nic = NicList.At(0);
+  ASSERT_EQ(Ingest(DiscoveryFile(device)), 1);  // a port without location or MAC address
+  const NicRecord& nic = TheRunFacts().ports.at(0).nic;
   EXPECT_EQ(nic.interfaceName, "");
   EXPECT_EQ(nic.action, "");
   EXPECT_EQ(nic.macAddress, " ");
@@ -159,8 +210,10 @@ TEST_F(DiscoveryFileTest, UnreadableIdsBecomeZeroWithAWarning) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.venid);
     // An unreadable value is 0, not the value of the device before.
-    const std::string devices =
-        "<device>" + Ids("1077") + "</device>" + "<device>" + c.venid + "</device>";
+    const std::string devices = "<device>" + Ids("1077") + OwnData("03") + "</device>" +
+                                "<device>" + c.venid + Datum("devid", "8020") +
+                                Datum("subvenid", "1077") + Datum("subdevid", "0203") +
+                                OwnData("04") + "</device>";
     EXPECT_EQ(Ingest(DiscoveryFile(devices)), 0);
     EXPECT_EQ(NicList.Size(), c.accepted ? 2u : 1u);
     EXPECT_EQ(NewLog(), c.accepted ? ""
@@ -177,14 +230,16 @@ TEST_F(DiscoveryFileTest, UnreadableIdsBecomeZeroWithAWarning) {
             "Warning!!! - Invalid/Corrupted sub-device ID (XML tag: subdevid) value.\n" +
                 NotSupported("0000-0000-0000-0000"));
 
-  EXPECT_EQ(Ingest(DiscoveryFile("<device>" + Ids("-1", "-1", "-0x1", "-1") + "</device>")), 0);
+  EXPECT_EQ(Ingest(DiscoveryFile("<device>" + Ids("-1", "-1", "-0x1", "-1") + OwnData("03") +
+                                 "</device>")),
+            0);
   EXPECT_EQ(NicList.At(0).pciId, "FFFFFFFF-FFFFFFFF-FFFFFFFF-FFFFFFFF");
 }
 
 TEST_F(DiscoveryFileTest, FirmwareItemsOtherThanRomStopTheReading) {
   for (const char* type : {"rom", "ROM", "Rom"}) {
-    const std::string device =
-        "<device>" + Ids("1077") + "<fw_item>" + Datum("type", type) + "</fw_item></device>";
+    const std::string device = "<device>" + Ids("1077") + OwnData("03") + "<fw_item>" +
+                               Datum("type", type) + "</fw_item></device>";
     EXPECT_EQ(Ingest(DiscoveryFile(device)), 0) << type;
   }
 
@@ -253,6 +308,31 @@ TEST_F(DiscoveryFileTest, VersionOnlyFileHoldsTheLastServedPortAndItsPackageEntr
   const XmlNode root =
       XmlNode::ParseFile(dir_.File("version.xml").c_str(), "korvel_rom_discovery", nullptr);
   EXPECT_STREQ(root.GetChildByName("takes_effect").GetAttribute("value"), "");
+
+  // With no port served there is no version to report, so no file either.
+  std::filesystem::remove(dir_.File("version.xml"));
+  EXPECT_EQ(Ingest(DiscoveryFile(Device("eth0", "m", "03", "4.0.555", "8021"))), 1);
+  EXPECT_FALSE(std::filesystem::exists(dir_.File("version.xml")));
+}
+
+// A run flashes one image, the last one the descriptor names: a port whose kind
+// names another is never handed that image. A kind that names none takes the run's.
+TEST_F(DiscoveryFileTest, PortsOfAKindWithAnotherImageAreNotServed) {
+  WriteFile("NICFWData.xml", Descriptor(Kind("1077", "8020", "1077", "0203", "4.0.556", "a.bin") +
+                                        Kind("1077", "8022", "1077", "0203", "5.0.1", "b.bin") +
+                                        Kind("1077", "8023", "1077", "0203", "5.0.1", "")));
+  const std::string devices = Device("eth0", "00:0E:1E:00:00:03", "03", "4.0.555") +
+                              Device("eth1", "00:0E:1E:00:00:04", "04", "4.0.555", "8022") +
+                              Device("eth2", "00:0E:1E:00:00:05", "05", "4.0.555", "8023");
+  ASSERT_EQ(Ingest(DiscoveryFile(devices)), 0);
+  EXPECT_EQ(FirmwareImageFile, "b.bin");
+  EXPECT_EQ(NewLog(),
+            "Warning!!! - MAC 00:0E:1E:00:00:03 (03:00.1) needs its kind's image a.bin, but this "
+            "run flashes b.bin; the port will not be updated.\n");
+  ASSERT_EQ(NicList.Size(), 2u);
+  EXPECT_EQ(NicList.At(0).interfaceName, "eth1");
+  EXPECT_EQ(NicList.At(1).interfaceName, "eth2");
+  EXPECT_EQ(TheRunFacts().ports.at(0).standing, PortStanding::kOtherKindsImage);
 }
 
 TEST(TextConversions, TrimSpacesRemovesBlanksOnly) {

@@ -18,8 +18,10 @@ std::string RightAligned(const std::string& text) {
   return text.size() >= 4 ? text : std::string(4 - text.size(), ' ') + text;
 }
 
-// Fills the working entry from one adapter kind and enters it into the table.
-void TakeAdapterKind(const XmlNode& kind, PackageEntry& working) {
+// Reads one adapter kind into the table. Each kind starts from an empty entry, so
+// a version it does not give is never another kind's.
+void TakeAdapterKind(const XmlNode& kind) {
+  PackageEntry working;
   working.name = AttributeText(kind, "name");
   working.venid = AttributeText(kind, "venid");
   working.devid = AttributeText(kind, "devid");
@@ -27,8 +29,6 @@ void TakeAdapterKind(const XmlNode& kind, PackageEntry& working) {
   working.subdevid = AttributeText(kind, "subdevid");
   working.rom = AttributeText(kind, "rom");
   working.fwFile = AttributeText(kind, "fwFile");
-  // The working entry is shared by all kinds: an empty rom keeps the version of
-  // the kind before it.
   if (!working.rom.empty())
     working.romVersion.Parse(working.rom.c_str());
   if (!working.fwFile.empty())
@@ -85,7 +85,6 @@ void LoadPackageDescriptor() {
   }
   AttributeText(root, "version");  // the package's own version is not used
 
-  PackageEntry working;
   for (int group = 0; group < root.ChildCount(); ++group) {
     const XmlNode kinds = root.GetChild(group);
     if (!IsElementNamed(kinds, "nic"))
@@ -93,7 +92,7 @@ void LoadPackageDescriptor() {
     for (int index = 0; index < kinds.ChildCount(); ++index) {
       const XmlNode kind = kinds.GetChild(index);
       if (IsElementNamed(kind, "nic"))
-        TakeAdapterKind(kind, working);
+        TakeAdapterKind(kind);
     }
   }
 }

@@ -28,7 +28,7 @@ TEST_F(PackageTest, KindsAreKeyedByTheirIdsAsWritten) {
           Kind("2222", "2222", "2222", "2222", "2.0") +
           "</NIC>\n"
           "<nic>\n" +
-          Kind("1077", "8020", "1077", "0203", "1.0.0", "a.bin", "old") +
+          Kind("1077", "8020", "1077", "0203", "1.0.7", "a.bin", "old") +
           Kind("\xC3\x84\xC3\x84", "1", "1", "1", "5.0", "") +
           Kind("77", "abcd", "1", "12345", "") +
           "<NIC venid=\"3333\" devid=\"3333\" subvenid=\"3333\" subdevid=\"3333\"/>\n"
@@ -45,9 +45,11 @@ TEST_F(PackageTest, KindsAreKeyedByTheirIdsAsWritten) {
   ASSERT_EQ(FindPackageEntry("1077-8020-1077-0203", entry), 0);
   EXPECT_EQ(entry.name, "new");
   EXPECT_EQ(entry.fwFile, "b.bin");
-  // An empty rom keeps the version of the kind before it.
+  // Each kind's version is its own: an empty rom gives none, and "5.0" after
+  // "1.0.7" is 5.0.0, never a version with the kind before's parts.
   EXPECT_EQ(entry.rom, "");
-  EXPECT_STREQ(entry.romVersion.Text(), "5.0.0");
+  EXPECT_STREQ(entry.romVersion.Text(), "0.0");
+  EXPECT_STREQ(PackageTable.at("\xC3\x84\xC3\x84-   1-   1-   1").romVersion.Text(), "5.0.0");
   EXPECT_EQ(LogText(), "");
 
   entry.name = "untouched";

@@ -24,9 +24,9 @@ RunFacts& TheRunFacts() {
   return Facts;
 }
 
-void NotePort(const NicRecord& nic, bool served) {
-  PortFacts port{nic};
-  port.nic.flags = served ? NIC_SUPPORTED : 0;
+void NotePort(const NicRecord& nic, PortStanding standing) {
+  PortFacts port{nic, standing};
+  port.nic.flags = standing == PortStanding::kServed ? NIC_SUPPORTED : 0;
   Facts.ports.push_back(port);
 }
 

@@ -19,8 +19,19 @@ enum class PortDecision { kNone, kSelected, kDeclined, kSkipped, kQuit, kFiltere
 // everything else.
 enum class StopKind { kNone, kFailed, kBusy, kAnotherRun, kNoServedPort };
 
+// Why discovery does or does not hand a port on to be updated; only served ports
+// enter NicList.
+enum class PortStanding {
+  kServed,
+  kNotInPackage,       // the package descriptor does not know its PCI IDs
+  kIncompleteEntry,    // its entry lacks its own location, MAC address or installed version
+  kDuplicateLocation,  // an earlier entry of the same file gave the same location
+  kOtherKindsImage,    // its kind names another image file than the one the run flashes
+};
+
 struct PortFacts {
   NicRecord nic;  // as discovery listed it; NIC_SUPPORTED set when the package serves it
+  PortStanding standing = PortStanding::kServed;
   PortDecision decision = PortDecision::kNone;
   bool flashTried = false;
   bool flashStarted = false;  // false: the utility could not be started
@@ -40,7 +51,7 @@ struct RunFacts {
 RunFacts& TheRunFacts();
 
 // Discovery listed a port; ports are kept in discovery order.
-void NotePort(const NicRecord& nic, bool served);
+void NotePort(const NicRecord& nic, PortStanding standing);
 // Discovery read its file to the end.
 void NoteDiscoveryRead(const std::string& takesEffect);
 // The facts of the served port at this NicList index; null when discovery

@@ -66,17 +66,18 @@ def test_loosely_written_versions_and_debug_lines(z):
     write_package(z.cwd, [Kind(rom="v4.0.556")])
     write_image(z.cwd)
     decorated = port("03:00.0", "NCSI v4.0.555")
-    # Only the word after the first blank is read, and "beta" is no number; the
-    # other parts stay as the previous port left the working record.
+    # Only the word after the first blank is read, and "beta" is no number: the
+    # version is read only in part, from its own text alone, and the table shows
+    # the text as discovery gave it.
     trailing_word = port("03:00.1", "4.0.557 beta")
     SimState(ports=[decorated, trailing_word]).write(z.cwd)
     r = z.run("-c", "-debug")
     assert r.rc == 0, r
     assert "Parsed version to be 4.0.556 \n" in r.log
     assert "Parsed version to be 4.0.555 \n" in r.log
-    assert "Parsed version to be 0.0.555 \n" in r.log
+    assert "Parsed version to be 0.0.0 \n" in r.log
     assert r.out.endswith(block(decorated, "4.0.555", "4.0.556")
-                          + block(trailing_word, "0.0.555", "4.0.556")), r.out
+                          + block(trailing_word, "4.0.557 beta", "4.0.556")), r.out
 
 
 def test_missing_image_is_only_a_warning(z):

@@ -272,6 +272,8 @@ def test_version_report_without_a_supported_port(z):
     r = z.run("-v", "versions.xml", "-ql")
     assert r.rc == 4, r
     assert after_banner(r.out) == NO_ADAPTERS
+    # No version of an adapter the package does not serve is reported as if it were.
+    assert not (z.cwd / "versions.xml").exists()
 
 
 def test_verify_alone_runs_no_discovery_and_writes_no_file(z):

@@ -20,8 +20,9 @@ import tty
 
 import pytest
 
-from sim_state import (FOREIGN_IDS, IMAGE_NAME, PACKAGE_VERSION, SimState, flashed_locations,
-                       installed, port, read_calls, standard_server, write_image, write_package)
+from sim_state import (FOREIGN_IDS, IMAGE_NAME, P3P_IDS, PACKAGE_VERSION, Image, Kind, SimState,
+                       flashed_locations, installed, port, read_calls, standard_server,
+                       write_image, write_package)
 
 RULE = "-" * 77
 NOTICE = "The Firmware upgrade will take several minutes. Please be patient.\n"
@@ -147,6 +148,40 @@ def test_port_marked_skip_is_asked_but_never_flashed(z):
     assert after_banner(r.out) == found(kept) + question(kept, "y") + NOTHING_SELECTED
 
 
+# Each discovery entry stands on its own: a datum it leaves out is never taken
+# from the port before it. A port without its own location, MAC address or
+# installed version, or at a location listed before, is never flashed.
+def lacks(tags):
+    return (f"Warning!!! - Device 2 ('eth9') in tempNicList.xml lacks {tags}; the port will not "
+            "be updated.\n")
+
+
+ENTRIES = {
+    "no location": (dict(), dict(busnumber=None, devicenumber=None, funcnumber=None),
+                    ["03:00.0"], lacks("busnumber, devicenumber, funcnumber")),
+    "no MAC address": (dict(), dict(macaddress=None), ["03:00.0"], lacks("macaddress")),
+    "no installed version": (dict(), dict(firmware_id=None), ["03:00.0"], lacks("firmware_id")),
+    "location listed before": (
+        dict(), dict(busnumber="03", funcnumber="0"), ["03:00.0"],
+        "Warning!!! - Device 2 ('eth9') in tempNicList.xml lists location 03:00.0 a second "
+        "time; it is passed over.\n"),
+    "no action after a skip": (dict(action="skip"), dict(), ["03:00.1"], ""),
+}
+
+
+@pytest.mark.parametrize("case", ENTRIES)
+def test_each_discovery_entry_stands_on_its_own(z, case):
+    first_changes, second_changes, flashed_now, warning = ENTRIES[case]
+    second = port("03:00.1", "4.0.555", name="eth9")
+    for name, value in second_changes.items():
+        setattr(second, name, value)
+    serve(z, port("03:00.0", "4.0.555", **first_changes), second)
+    r = z.run("-s")
+    assert r.rc == 2, r
+    assert warning in r.log
+    assert flashed_locations(z.cwd) == flashed_now
+
+
 # A version text the parser reads only in part never makes a port look older:
 # it counts as newer firmware, flashed only with -g or -f.
 @pytest.mark.parametrize("text, read_as", [("4.2.10 beta", "0.0.0"),
@@ -168,6 +203,51 @@ def test_version_read_only_in_part_never_looks_older(z, text, read_as):
     r = z.run("-s", "-g")
     assert r.rc == 2, r
     assert flashed_locations(z.cwd) == [p.location]
+
+
+def kind_of(ids, **attributes):
+    return Kind(**dict(zip(("venid", "devid", "subvenid", "subdevid"), ids)), **attributes)
+
+
+# Each port's and each kind's version is read from its own text alone.
+@pytest.mark.parametrize("side", ["discovery file", "descriptor"])
+def test_a_version_never_borrows_parts_of_another_entry(z, side):
+    if side == "discovery file":
+        # "4.1" after a port with 4.0.700 is 4.1.0, older than the package's 4.1.600.
+        kinds = [Kind(rom="4.1.600")]
+        ports = [port("03:00.0", "4.0.700"), port("03:00.1", "4.1")]
+        flashes = ["03:00.0", "03:00.1"]
+    else:
+        # A kind's "4.1" after a kind with 4.0.600 is 4.1.0, older than the installed 4.1.300.
+        kinds = [Kind(rom="4.0.600"), kind_of(FOREIGN_IDS, name="Other", rom="4.1")]
+        ports = [port("05:00.0", "4.1.300", ids=FOREIGN_IDS)]
+        flashes = []
+    write_package(z.cwd, kinds)
+    write_image(z.cwd)
+    fits = " ".join("-".join(ids) for ids in (P3P_IDS, FOREIGN_IDS))
+    SimState(ports=ports, images=[Image(pci_ids=fits)]).write(z.cwd)
+    r = z.run("-s")
+    assert r.rc == (2 if flashes else 3), r
+    assert flashed_locations(z.cwd) == flashes
+
+
+# One image per run (the last kind's): a port whose kind names another image is
+# never handed this one.
+def test_no_port_is_handed_another_kinds_image(z):
+    other_image = "other_rom.bin"
+    write_package(z.cwd, [Kind(), kind_of(FOREIGN_IDS, name="Other", fwFile=other_image)])
+    write_image(z.cwd)
+    write_image(z.cwd, other_image)
+    p3p, other = port("03:00.0", "4.0.555"), port("05:00.0", "4.0.555", ids=FOREIGN_IDS)
+    SimState(ports=[p3p, other],
+             images=[Image(), Image(file=other_image, pci_ids="-".join(FOREIGN_IDS))]).write(z.cwd)
+    r = z.run("-s")
+    assert r.rc == 2, r
+    assert (f"Warning!!! - MAC {p3p.macaddress} ({p3p.location}) needs its kind's image "
+            f"{IMAGE_NAME}, but this run flashes {other_image}; the port will not be "
+            "updated.\n") in r.log
+    assert read_calls(z.cwd)[1:] == [["-flashsupport", "-i", other.location, "-a", other_image]]
+    assert installed(z.cwd) == {p3p.location: "4.0.555", other.location: PACKAGE_VERSION}
 
 
 @pytest.mark.parametrize("typed, console_after_questions", [
