@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <set>
 #include <string>
 
 #include "base/run_flags.h"
@@ -41,10 +42,14 @@ bool HasName(const XmlNode& node, const char* name) {
 
 void CheckInventory() {
   FuzzCheck(SupportedNicCount == NicList.Size(), "count and list disagree");
+  std::set<std::string> locations;
   for (std::size_t i = 0; i < NicList.Size(); ++i) {
     const NicRecord& record = NicList.At(i);
     FuzzCheck((record.flags & NIC_SUPPORTED) != 0, "an unsupported record in the list");
     FuzzCheck(PackageTable.count(record.pciId) == 1, "a record the package does not serve");
+    FuzzCheck(locations.insert(record.pciLocation).second, "a location served twice");
+    FuzzCheck(!record.macAddress.empty() && !record.installedText.empty(),
+              "a port served without its own MAC address or installed version");
   }
 }
 
@@ -77,6 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   const InScratchDirectory scratch;
   ResetProductState();
+  FirmwareImageFile = "p3p_rom.bin";  // the image the kinds name, as the descriptor's load sets it
   ServeKind("4040", "0100", "4040", "0124", "4.0.556");
   ServeKind("1077", "8020", "1077", "0203", "4.0.600");
   ServeKind("FFFFFFFF", "0000", "0000", "0000", "1.2");  // an ID of -1
@@ -90,7 +96,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FuzzCheck(result == 0 || result == 1, "a result other than 0 or 1");
   FuzzCheck(result == 1 || !NicList.Empty(), "success without a port");
   CheckInventory();
-  if (verify && std::filesystem::exists(kVersionFile))
+  const bool written = std::filesystem::exists(kVersionFile);
+  FuzzCheck(!written || !NicList.Empty(), "a version-only file without a served port");
+  if (verify && written)
     CheckVersionFile();
   return 0;
 }
