@@ -158,12 +158,17 @@ const char* DecisionWord(const PortFacts& port, std::uint32_t runFlags) {
 }
 
 bool HoldsPackageVersion(const NicRecord& nic) {
-  return (nic.flags & NIC_SUPPORTED) != 0 && nic.installedVersion == nic.availableVersion;
+  return (nic.flags & NIC_SUPPORTED) != 0 && InstalledVersionReadWhole(nic) &&
+         nic.installedVersion == nic.availableVersion;
 }
 
 json PackageIs(const NicRecord& nic) {
   if ((nic.flags & NIC_SUPPORTED) == 0)
     return nullptr;
+  // As the update judged it: an installed version read only in part counts as
+  // newer than the package.
+  if (!InstalledVersionReadWhole(nic))
+    return "older";
   if (nic.installedVersion < nic.availableVersion)
     return "newer";
   return nic.installedVersion == nic.availableVersion ? "same" : "older";

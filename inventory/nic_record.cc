@@ -36,8 +36,12 @@ const NicRecord& NicRecordList::At(std::size_t index) const {
   return records_[index];
 }
 
+bool InstalledVersionReadWhole(const NicRecord& nic) {
+  return ReadingOf(nic.installedText.c_str()) == VersionReading::kWhole;
+}
+
 const char* InstalledVersionText(NicRecord& nic) {
-  if (ReadingOf(nic.installedText.c_str()) != VersionReading::kWhole)
+  if (!InstalledVersionReadWhole(nic))
     return nic.installedText.c_str();
   return nic.installedVersion.Text();
 }

@@ -35,8 +35,12 @@ struct NicRecord {
   std::string message;
 };
 
+// Whether the installed version's value holds all its text says (see ReadingOf).
+// One read only in part must never make the port look older than the package.
+bool InstalledVersionReadWhole(const NicRecord& nic);
+
 // The installed version as a person should see it: the dotted value, or the text
-// discovery gave when the value holds only part of it (see ReadingOf).
+// discovery gave when the value holds only part of it.
 const char* InstalledVersionText(NicRecord& nic);
 
 // Ordered sequence of records held by value. Element access checks its index;

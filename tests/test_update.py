@@ -196,9 +196,12 @@ def test_version_read_only_in_part_never_looks_older(z, text, read_as):
     assert r.rc == 3, r
     assert after_banner(r.out) == found(p) + MORE_RECENT + NOTHING_SELECTED
     assert found(p) + note + MORE_RECENT in r.log
-    r = z.run("-n")
+    r = z.run("-n", "-json", "result.json")
     assert r.rc == 6, r
     assert note in r.log
+    # The result file judges the port as the run did, and gives the text as is.
+    assert [(e["installed_version"], e["package_is"]) for e in r.document["ports"]] == [
+        (text, "older")]
     assert flashed_locations(z.cwd) == []
     r = z.run("-s", "-g")
     assert r.rc == 2, r
