@@ -303,10 +303,12 @@ bool SameImageFile(const std::string& a, const std::string& b) {
   if (a.empty() || b.empty())
     return false;
   std::error_code error;
-  const std::filesystem::path left = std::filesystem::absolute(PathOfUtf8(a), error).lexically_normal();
+  const std::filesystem::path left =
+      std::filesystem::absolute(PathOfUtf8(a), error).lexically_normal();
   if (error)
     return false;
-  const std::filesystem::path right = std::filesystem::absolute(PathOfUtf8(b), error).lexically_normal();
+  const std::filesystem::path right =
+      std::filesystem::absolute(PathOfUtf8(b), error).lexically_normal();
   return !error && left == right;
 }
 
