@@ -120,6 +120,8 @@ std::pair<std::string, bool> Reason(const std::string& outcome, std::int32_t exi
     return {std::string(), true};
   if (outcome == "cancelled")
     return {"Firmware upgrade cancelled by User", console};
+  if (outcome == "interrupted")
+    return {facts.interrupt, facts.interruptShown};
   if (outcome == "refused")
     return {"The options were refused: see the usage text.", console};
   std::string reason = facts.reason;
@@ -310,6 +312,8 @@ std::string OutcomeWord(RunStage stage, RunMode mode, std::uint32_t runFlags,
     case RunStage::kMode:
       break;
   }
+  if (!TheRunFacts().interrupt.empty())
+    return "interrupted";
   return ModeOutcome(mode, runFlags, exitCode);
 }
 

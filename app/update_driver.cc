@@ -241,6 +241,8 @@ std::int32_t ReplayRun(UserInterface& ui) {
 bool StopForInterrupt() {
   if (!InterruptArrived())
     return false;
-  NotifyOnce(interruptNotice, TheUserInterface(), "%s", kInterrupted);
+  UserInterface& ui = TheUserInterface();
+  NotifyOnce(interruptNotice, ui, "%s", kInterrupted);
+  NoteInterrupt(kInterrupted, !ui.silent());
   return true;
 }

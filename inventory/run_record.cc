@@ -66,6 +66,13 @@ void NoteStop(StopKind kind, const std::string& text, bool shown) {
   Facts.reasonShown = shown;
 }
 
+void NoteInterrupt(const std::string& text, bool shown) {
+  if (!Facts.interrupt.empty())
+    return;
+  Facts.interrupt = OneLine(text);
+  Facts.interruptShown = shown;
+}
+
 void NoteDiscoveryFailed(std::int32_t exitCode, bool fileMissing) {
   const bool nothingServed =
       Facts.takesEffect.has_value() &&

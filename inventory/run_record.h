@@ -46,6 +46,9 @@ struct RunFacts {
   StopKind stop = StopKind::kNone;
   std::string reason;        // the first reason noted, one line
   bool reasonShown = false;  // the reason already stands on the console
+  // An interrupt ended the run early; the text says so, in one line.
+  std::string interrupt;
+  bool interruptShown = false;
 };
 
 RunFacts& TheRunFacts();
@@ -63,6 +66,10 @@ void NoteFlash(std::uint32_t nicIndex, bool started, std::uint32_t exitCode);
 // The first stop noted stands; text is one log line (leading and trailing line
 // ends are dropped). shown: the line already reached the console.
 void NoteStop(StopKind kind, const std::string& text, bool shown);
+
+// An interrupt stopped the run from starting anything further. It outranks
+// every other outcome: whatever the run did before is in the port facts.
+void NoteInterrupt(const std::string& text, bool shown);
 
 // A discovery run that failed, with the utility's exit code: a run whose file
 // was read but held no served port counts as kNoServedPort.

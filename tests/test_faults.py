@@ -4,6 +4,7 @@ a log that cannot be written; a version-only file that cannot be written; a
 vendor lock that cannot be cleared. Whatever fails is reported as failing, and
 nothing that did not happen is reported as done."""
 
+import json
 import os
 import re
 import shutil
@@ -162,7 +163,7 @@ def test_interrupt_lets_the_running_flash_finish_and_flashes_no_more(z, number, 
         if inherited is not None:
             signal.signal(number, inherited)
 
-    run = subprocess.Popen(z.command(z.program, "-s"), cwd=z.cwd, env=z.env,
+    run = subprocess.Popen(z.command(z.program, "-s", "-json", "result.json"), cwd=z.cwd, env=z.env,
                            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                            stderr=subprocess.PIPE, preexec_fn=start_as_a_job)
     try:
@@ -186,6 +187,11 @@ def test_interrupt_lets_the_running_flash_finish_and_flashes_no_more(z, number, 
     assert read_calls(z.cwd) == [DISCOVER, FLASH]
     assert installed(z.cwd) == {"03:00.0": PACKAGE_VERSION, "03:00.1": "4.0.555"}
     assert "upgrade SUCCESS!\n" + INTERRUPTED + "\nNIC firmware update complete.\n" in log
+    # A fleet reads the interrupt, and which port got the new firmware, from the result file.
+    result = json.loads((z.cwd / "result.json").read_text(encoding="utf-8"))
+    assert (result["outcome"], result["reason"]) == ("interrupted", INTERRUPTED.rstrip("\n"))
+    assert [(p["location"], (p["flash"] or {}).get("result")) for p in result["ports"]] == [
+        ("03:00.0", "updated"), ("03:00.1", "not-run")]
 
 
 def test_parent_that_ignores_sigchld_still_gets_the_verdict(z):

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <utility>
 
+#include "ui/console_window.h"
+
 namespace {
 
 std::string Minutes(unsigned seconds) {
@@ -13,9 +15,9 @@ std::string Minutes(unsigned seconds) {
 }
 
 // Straight to standard output, bypassing the log: the line is for the eye only.
+// The console's own text path, so that a port's name reads as itself there.
 void Put(const std::string& text) {
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  std::fflush(stdout);
+  PutConsoleText(stdout, text);
 }
 
 }  // namespace
