@@ -26,8 +26,7 @@ std::vector<std::string> Entries(const std::string& directory) {
 const char* const kNames[] = {
     "r\xC3\xB6m.xml",
     "\xC5\x81\xC3\xB3\x64\xC5\xBA.xml",
-    "a\xEF\xBC\xBC"
-    "b.xml",
+    "a\xEF\xBC\xBC\x62.xml",  // \x62: the "b" that would run into the escape
     "\xE6\x8A\xA5\xE5\x91\x8A.xml",
 };
 

@@ -65,7 +65,8 @@ TEST(XmlHandles, CountReferencesAcrossCopiesAssignmentsAndMoves) {
     XmlNode assigned;
     assigned = a;
     EXPECT_EQ(XmlReferenceCount(a), 3);
-    assigned = assigned;  // self-assignment keeps the count
+    XmlNode& same = assigned;
+    assigned = same;  // self-assignment keeps the count
     EXPECT_EQ(XmlReferenceCount(a), 3);
     XmlNode moved(std::move(copy));
     EXPECT_TRUE(copy.IsEmpty());

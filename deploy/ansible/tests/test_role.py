@@ -132,16 +132,21 @@ class Server:
         return flashed_locations(self.state_dir)
 
 
+WINDOWS_PATHS = ["C:\\zentavor", "C:\\zentavor\\zentavor.exe",
+                 "D:\\tavensystem\\log\\zentavor.log"]
+
+
 @pytest.mark.parametrize("host, paths", [
-    ({}, ["C:\\zentavor", "C:\\zentavor\\zentavor.exe", "D:\\tavensystem\\log\\zentavor.log"]),
-    ({"zentavor_windows": False, "zentavor_environment": {}},
+    ({"ansible_connection": "winrm"}, WINDOWS_PATHS),
+    ({"ansible_connection": "ssh", "ansible_shell_type": "powershell"}, WINDOWS_PATHS),
+    ({"ansible_os_family": "Windows"}, WINDOWS_PATHS),
+    ({"zentavor_environment": {}},
      ["/opt/zentavor", "/opt/zentavor/zentavor", "/var/log/tavensystem/zentavor.log"]),
-    ({"zentavor_windows": False, "zentavor_environment": {"SystemDrive": "/srv"}},
+    ({"ansible_connection": "ssh", "zentavor_environment": {"SystemDrive": "/srv"}},
      ["/opt/zentavor", "/opt/zentavor/zentavor", "/srv/tavensystem/log/zentavor.log"]),
-], ids=["windows", "posix", "posix-SystemDrive"])
+], ids=["winrm", "windows-over-ssh", "windows-facts", "posix", "posix-SystemDrive"])
 def test_hosts_get_the_programs_paths_by_default(tmp_path, host, paths):
-    # The defaults rendered with the facts a Windows host reports, or, as extra
-    # variables, those of a POSIX host.
+    # Without facts the platform is known from how Ansible reaches the host.
     completed = subprocess.run(
         ["ansible-playbook", "-i", str(INVENTORY), "-e", json.dumps(host),
          str(PLAYBOOK.with_name("windows_paths.yml"))],
