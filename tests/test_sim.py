@@ -73,9 +73,17 @@ def sim(request, tmp_path):
     return Utility(build, tmp_path)
 
 
+def succeeds(sim, *args):
+    """Runs the utility and expects success. A failure shows the call log as
+    well: a call missing there ended before the simulator's own code ran (the
+    process never started as a program), one logged ended inside it."""
+    result = sim.run(*args)
+    assert result.returncode == 0, (result, read_calls(sim.cwd))
+
+
 def test_rehearsal_discover_flash_discover(sim):
     standard_server(sim.cwd)
-    assert sim.run(*DISCOVER).returncode == 0
+    succeeds(sim, *DISCOVER)
     root, devices = sim.discovery()
     assert root.tag == "korvel_rom_discovery"
     assert root.find("type").get("value") == "QLOGIC_NIC"
@@ -84,9 +92,9 @@ def test_rehearsal_discover_flash_discover(sim):
                                   ("04", "00", "0", "4.0.557"), ("05", "00", "0", "3.4.216")]
     assert devices[3]["venid"] == "8086" and devices[0]["macaddress"] == "00:0E:1E:03:00:00"
 
-    assert sim.run(*flash("03:00.0")).returncode == 0
+    succeeds(sim, *flash("03:00.0"))
     assert installed(sim.cwd)["03:00.0"] == "4.0.556"
-    assert sim.run(*DISCOVER).returncode == 0
+    succeeds(sim, *DISCOVER)
     assert sim.discovery()[1][0]["fw_item"]["firmware_id"] == "4.0.556"
     # The state written back keeps every port's identity.
     assert read_state(sim.cwd).ports[3].product_id == "Other 10GbE"
