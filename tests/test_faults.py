@@ -160,8 +160,10 @@ def test_interrupt_lets_the_running_flash_finish_and_flashes_no_more(z, number, 
 
     def start_as_a_job():  # a process group of its own, as a shell gives a job
         os.setsid()
-        if inherited is not None:
-            signal.signal(number, inherited)
+        # The disposition is the row's, never the one the test command was
+        # started with: a script's background job ignores SIGINT and SIGQUIT,
+        # and nohup ignores SIGHUP.
+        signal.signal(number, signal.SIG_DFL if inherited is None else inherited)
 
     run = subprocess.Popen(z.command(z.program, "-s", "-json", "result.json"), cwd=z.cwd, env=z.env,
                            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,

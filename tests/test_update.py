@@ -12,6 +12,7 @@ import os
 import pty
 import re
 import select
+import signal
 import struct
 import subprocess
 import termios
@@ -355,8 +356,11 @@ def visible(text):
 
 def _take_the_terminal():
     """In the child: a session of its own with the pseudo-terminal on standard
-    input as its controlling terminal, as a login shell's job has."""
+    input as its controlling terminal, and the terminal's signals as a login
+    shell's job has them, whatever the test command was started with."""
     os.setsid()
+    for number in (signal.SIGINT, signal.SIGQUIT, signal.SIGHUP):
+        signal.signal(number, signal.SIG_DFL)
     fcntl.ioctl(0, termios.TIOCSCTTY, 0)
 
 
