@@ -10,7 +10,7 @@
 
 #include "app/zentavor.h"
 #include "ui/user_interface.h"
-#include "xml/utf16.h"
+#include "files/utf16.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "platform/atomic_file.h"
-#include "xml/utf16.h"
+#include "files/utf16.h"
 
 namespace {
 

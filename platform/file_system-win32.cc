@@ -5,7 +5,7 @@
 
 #include "base/run_flags.h"
 #include "platform/file_system.h"
-#include "xml/utf16.h"
+#include "files/utf16.h"
 
 char PathSeparator() {
   return '\\';

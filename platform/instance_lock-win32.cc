@@ -3,7 +3,7 @@
 #include <sddl.h>
 
 #include "platform/instance_lock.h"
-#include "xml/utf16.h"
+#include "files/utf16.h"
 
 namespace {
 

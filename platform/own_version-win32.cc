@@ -5,7 +5,7 @@
 
 #include "platform/file_system.h"
 #include "platform/own_version.h"
-#include "xml/utf16.h"
+#include "files/utf16.h"
 
 namespace {
 

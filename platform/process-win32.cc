@@ -5,7 +5,7 @@
 #include "platform/file_system.h"
 #include "platform/process.h"
 #include "ui/user_interface.h"
-#include "xml/utf16.h"
+#include "files/utf16.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <tlhelp32.h>
 
 #include "platform/process_list.h"
-#include "xml/utf16.h"
+#include "files/utf16.h"
 
 namespace {
 

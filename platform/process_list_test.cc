@@ -11,7 +11,7 @@
 #include "platform/file_system.h"
 #include "platform/process.h"
 #include "ui/test_support.h"
-#include "xml/named_file.h"
+#include "files/named_file.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "xml/named_file.h"
+#include "files/named_file.h"
 
 namespace {
 

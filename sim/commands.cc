@@ -11,7 +11,7 @@
 
 #include "platform/file_system.h"
 #include "platform/vendor_utility.h"
-#include "xml/named_file.h"
+#include "files/named_file.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <system_error>
 
 #include "base/ascii.h"
-#include "xml/named_file.h"
+#include "files/named_file.h"
 #include "xml/xml.h"
 #include "xml/xml_node.h"
 

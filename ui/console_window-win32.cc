@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "ui/console_window.h"
-#include "xml/utf16.h"
+#include "files/utf16.h"
 
 namespace {
 

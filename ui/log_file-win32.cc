@@ -5,7 +5,7 @@
 #include <cerrno>
 
 #include "ui/log_file.h"
-#include "xml/utf16.h"
+#include "files/utf16.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "xml/named_file.h"
+#include "files/named_file.h"
 
 namespace fs = std::filesystem;
 

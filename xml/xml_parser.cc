@@ -7,8 +7,8 @@
 #include <cstring>
 #include <memory>
 
-#include "xml/named_file.h"
-#include "xml/wide_text.h"
+#include "files/named_file.h"
+#include "files/wide_text.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "xml/named_file.h"
+#include "files/named_file.h"
 #include "xml/xml_node.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <climits>
 
-#include "xml/utf16.h"
+#include "files/utf16.h"
 
 namespace {
 

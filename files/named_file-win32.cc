@@ -2,8 +2,8 @@
 
 #include <cwchar>
 
-#include "xml/named_file.h"
-#include "xml/utf16.h"
+#include "files/named_file.h"
+#include "files/utf16.h"
 
 std::FILE* OpenNamedFile(const char* path, const char* mode) {
   if (path == nullptr)

@@ -1,4 +1,4 @@
-#include "xml/wide_text.h"
+#include "files/wide_text.h"
 
 WideTextOrder DetectWideText(const unsigned char* data, std::size_t size) {
   if (size >= 2 && data[0] == 0xFF && data[1] == 0xFE)

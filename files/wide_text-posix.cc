@@ -1,6 +1,6 @@
 #include <cstdlib>
 
-#include "xml/wide_text.h"
+#include "files/wide_text.h"
 
 // UTF-8 never holds a zero byte inside its text, while markup in little-endian
 // 16-bit text puts one after every ASCII character. So: a zero high byte in some

@@ -3,7 +3,7 @@
 #include <climits>
 #include <cstdlib>
 
-#include "xml/wide_text.h"
+#include "files/wide_text.h"
 
 bool LooksLikeWideText(const unsigned char* data, std::size_t size) {
   if (size > INT_MAX)

@@ -1,11 +1,9 @@
-#include "xml/wide_text.h"
+#include "files/wide_text.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <string>
-
-#include "xml/xml_test_support.h"
 
 namespace {
 
@@ -14,8 +12,14 @@ WideTextOrder Detect(const std::string& bytes) {
   return DetectWideText(reinterpret_cast<const unsigned char*>(padded.data()), bytes.size());
 }
 
+// The converted text, or "(none)" when the conversion refused the units.
 std::string Convert(const std::u16string& units) {
-  return TakeString(ConvertWideTextToUtf8(units.data(), units.size()));
+  char* text = ConvertWideTextToUtf8(units.data(), units.size());
+  if (text == nullptr)
+    return "(none)";
+  std::string copy = text;
+  std::free(text);
+  return copy;
 }
 
 TEST(WideTextDetection, RecognisesMarksAndUnmarkedLittleEndianText) {

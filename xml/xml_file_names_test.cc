@@ -1,4 +1,4 @@
-#include "xml/named_file.h"
+#include "files/named_file.h"
 
 #include <gtest/gtest.h>
 

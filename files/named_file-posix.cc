@@ -2,7 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "xml/named_file.h"
+#include "files/named_file.h"
 
 std::FILE* OpenNamedFile(const char* path, const char* mode) {
   return path == nullptr ? nullptr : std::fopen(path, mode);

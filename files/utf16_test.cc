@@ -1,4 +1,4 @@
-#include "xml/utf16.h"
+#include "files/utf16.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
