@@ -1,4 +1,7 @@
+#include <fcntl.h>
+#include <io.h>
 #include <sys/stat.h>
+#include <windows.h>
 
 #include <cwchar>
 
@@ -15,6 +18,50 @@ std::FILE* OpenNamedFile(const char* path, const char* mode) {
 // can name a pipe or a device.
 std::FILE* OpenNamedFileForReading(const char* path) {
   return OpenNamedFile(path, "rb");
+}
+
+std::FILE* OpenNamedFileHeld(const char* path, std::string* why) {
+  const std::wstring name = path == nullptr ? std::wstring() : WidenUtf8(path);
+  // Read sharing only: no FILE_SHARE_WRITE, no FILE_SHARE_DELETE.
+  const HANDLE handle = name.empty()
+                            ? INVALID_HANDLE_VALUE
+                            : CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                          OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    const DWORD error = name.empty() ? ERROR_FILE_NOT_FOUND : GetLastError();
+    const DWORD attributes =
+        name.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(name.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+      *why = "not a regular file";
+    else if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+             error == ERROR_INVALID_NAME)
+      *why = "no such file";
+    else if (error == ERROR_ACCESS_DENIED)
+      *why = "access denied";
+    else if (error == ERROR_SHARING_VIOLATION)
+      *why = "in use by another program";
+    else
+      *why = "error " + std::to_string(error);
+    return nullptr;
+  }
+  // A device (NUL, CON) or a pipe that bears the name is no file to read.
+  if (GetFileType(handle) != FILE_TYPE_DISK) {
+    CloseHandle(handle);
+    *why = "not a regular file";
+    return nullptr;
+  }
+  const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_BINARY);
+  if (descriptor == -1) {
+    CloseHandle(handle);
+    *why = "cannot be opened by the C runtime";
+    return nullptr;
+  }
+  std::FILE* file = _fdopen(descriptor, "rb");
+  if (file == nullptr) {
+    _close(descriptor);
+    *why = "cannot be opened by the C runtime";
+  }
+  return file;
 }
 
 bool RemoveNamedFile(const char* path) {

@@ -17,6 +17,14 @@ std::FILE* OpenNamedFile(const char* path, const char* mode);
 // as Windows reports a directory. Null when path is null.
 std::FILE* OpenNamedFileForReading(const char* path);
 
+// The file opened for binary reading, kept only when it is a regular file, and
+// on Windows shared for reading only: while it stays open nobody can write,
+// replace, rename or delete it, so the bytes read are the bytes another
+// reader gets. POSIX has no such lock: the bytes can still change. Null, with
+// *why set to a short reason ("no such file", "not a regular file", ...), when
+// it cannot be opened.
+std::FILE* OpenNamedFileHeld(const char* path, std::string* why);
+
 // Removes the file (remove()); false when it could not be removed.
 bool RemoveNamedFile(const char* path);
 

@@ -3,53 +3,25 @@
 #include <cstdio>
 #include <vector>
 
+#include "files/utf16.h"
 #include "platform/file_system.h"
 #include "platform/own_version.h"
-#include "files/utf16.h"
+#include "platform/system_library.h"
 
 namespace {
 
 // The version-resource calls, from the version.dll of the system directory.
-// That DLL is not one the system always takes from its own directory: linked
-// in, it would be looked for beside the program first, and the program may
-// live in a firmware package folder that others can write. Loaded by its full
-// path, it can only be the system's.
 struct VersionCalls {
   using InfoSize = DWORD(WINAPI*)(LPCWSTR, LPDWORD);
   using Info = BOOL(WINAPI*)(LPCWSTR, DWORD, DWORD, LPVOID);
   using Query = BOOL(WINAPI*)(LPCVOID, LPCWSTR, LPVOID*, PUINT);
 
-  HMODULE library = nullptr;
-  InfoSize getInfoSize = nullptr;
-  Info getInfo = nullptr;
-  Query query = nullptr;
-
-  VersionCalls() {
-    const std::wstring directory = ReadWideBuffer(
-        [](wchar_t* buffer, DWORD size) { return GetSystemDirectoryW(buffer, size); });
-    if (directory.empty())
-      return;
-    library = LoadLibraryW((directory + L"\\version.dll").c_str());
-    if (!library)
-      return;
-    getInfoSize = Find<InfoSize>("GetFileVersionInfoSizeW");
-    getInfo = Find<Info>("GetFileVersionInfoW");
-    query = Find<Query>("VerQueryValueW");
-  }
-  ~VersionCalls() {
-    if (library)
-      FreeLibrary(library);
-  }
-  VersionCalls(const VersionCalls&) = delete;
-  VersionCalls& operator=(const VersionCalls&) = delete;
+  SystemLibrary library{L"version.dll"};
+  InfoSize getInfoSize = library.Find<InfoSize>("GetFileVersionInfoSizeW");
+  Info getInfo = library.Find<Info>("GetFileVersionInfoW");
+  Query query = library.Find<Query>("VerQueryValueW");
 
   bool usable() const { return getInfoSize && getInfo && query; }
-
- private:
-  template <typename Call>
-  Call Find(const char* name) const {
-    return reinterpret_cast<Call>(reinterpret_cast<void*>(GetProcAddress(library, name)));
-  }
 };
 
 // The fixed file information of the executable's version resource; false when
