@@ -1,5 +1,6 @@
-/// Letter-case rules for option words and executable names: ASCII only, so
-/// that the runtime's locale never changes what an option or a name means.
+/// Letter-case rules for option words and executable names, and hexadecimal
+/// digits: ASCII only, so that the runtime's locale never changes what an
+/// option, a name or a number means.
 #pragma once
 
 #include <cstddef>
@@ -7,6 +8,17 @@
 
 inline constexpr char LowerAscii(char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// The value of a hexadecimal digit of either case; -1 for any other character.
+inline constexpr int HexDigitValue(char c) {
+  if (c >= '0' && c <= '9')
+    return c - '0';
+  if (c >= 'a' && c <= 'f')
+    return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F')
+    return c - 'A' + 10;
+  return -1;
 }
 
 inline constexpr bool EqualsIgnoringCase(std::string_view a, std::string_view b) {

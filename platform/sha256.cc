@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "base/ascii.h"
+
 bool Sha256OfFile(std::FILE* file, Sha256Digest* digest, std::string* why) {
   Sha256 hash;
   std::vector<unsigned char> chunk(kSha256ChunkSize);
@@ -35,27 +37,13 @@ std::string HexText(const Sha256Digest& digest) {
   return text;
 }
 
-namespace {
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9')
-    return c - '0';
-  if (c >= 'a' && c <= 'f')
-    return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F')
-    return c - 'A' + 10;
-  return -1;
-}
-
-}  // namespace
-
 bool ParseSha256(std::string_view text, Sha256Digest* digest) {
   if (text.size() != 2 * digest->size())
     return false;
   Sha256Digest parsed{};
   for (std::size_t i = 0; i < parsed.size(); ++i) {
-    const int high = HexValue(text[2 * i]);
-    const int low = HexValue(text[2 * i + 1]);
+    const int high = HexDigitValue(text[2 * i]);
+    const int low = HexDigitValue(text[2 * i + 1]);
     if (high < 0 || low < 0)
       return false;
     parsed[i] = static_cast<std::uint8_t>(high << 4 | low);

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 
+#include "base/ascii.h"
 #include "files/named_file.h"
 #include "files/wide_text.h"
 
@@ -311,16 +312,6 @@ Reference ReferenceAt(const char* p, std::size_t left) {
   return {entity == nullptr ? 0 : entity->length, entity};
 }
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9')
-    return c - '0';
-  if (c >= 'a' && c <= 'f')
-    return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F')
-    return c - 'A' + 10;
-  return -1;
-}
-
 // The byte a reference at `p` stands for, or the error.
 XmlError DecodeReference(const char* p, const Reference& reference, char* out) {
   if (reference.entity != nullptr) {
@@ -338,7 +329,7 @@ XmlError DecodeReference(const char* p, const Reference& reference, char* out) {
     return XmlError::UnknownCharacterEntity;
   unsigned value = 0;
   for (; i < digitsEnd; ++i) {
-    const int digit = hex ? HexDigit(p[i]) : (p[i] >= '0' && p[i] <= '9' ? p[i] - '0' : -1);
+    const int digit = hex ? HexDigitValue(p[i]) : (p[i] >= '0' && p[i] <= '9' ? p[i] - '0' : -1);
     if (digit < 0)
       return XmlError::UnknownCharacterEntity;
     value = value * (hex ? 16 : 10) + static_cast<unsigned>(digit);
