@@ -180,9 +180,15 @@ json FlashEntry(const PortFacts& port, const char* decision, bool replay) {
   if (replay) {
     if (!port.markedForFlash)
       return nullptr;
-    return {{"exit_code", nullptr},
-            {"result", HoldsPackageVersion(port.nic) ? "updated" : "failed"}};
+    const bool holds = HoldsPackageVersion(port.nic);
+    json entry = {{"exit_code", nullptr}, {"result", holds ? "updated" : "failed"}};
+    // The one replay command was refused for its image: no port was flashed.
+    if (const std::string& refusal = TheRunFacts().image.refusal; !holds && !refusal.empty())
+      entry["reason"] = refusal;
+    return entry;
   }
+  if (!port.flashRefusal.empty())
+    return {{"exit_code", nullptr}, {"result", "failed"}, {"reason", port.flashRefusal}};
   if (port.flashTried) {
     const bool updated = port.flashStarted && port.flashExitCode == 0;
     return {{"exit_code", port.flashExitCode}, {"result", updated ? "updated" : "failed"}};
@@ -215,6 +221,23 @@ json PortEntry(const PortFacts& port, std::uint32_t runFlags, bool replay) {
   };
   if (replay)
     entry["holds_package_version"] = HoldsPackageVersion(nic);
+  return entry;
+}
+
+// The run's image: its name, the digest the descriptor promised, the digest
+// of the bytes found and whether they matched; null when no descriptor was read.
+json ImageEntry() {
+  const ImageFacts& image = TheRunFacts().image;
+  if (!image.described)
+    return nullptr;
+  json entry = {
+      {"name", image.name},
+      {"expected", Nullable(image.expected)},
+      {"found", Nullable(image.found)},
+      {"matched", image.matched.has_value() ? json(*image.matched) : json(nullptr)},
+  };
+  if (!image.problem.empty())
+    entry["problem"] = image.problem;
   return entry;
 }
 
@@ -371,6 +394,7 @@ nlohmann::ordered_json ResultDocument(RunStage stage, std::int32_t exitCode) {
       {"reboot_required", RebootRequired(RunFlags)},
       {"log", Nullable(log)},
       {"ports", ports},
+      {"image", ImageEntry()},
   };
 }
 

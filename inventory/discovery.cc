@@ -1,6 +1,7 @@
 #include "inventory/discovery.h"
 
 #include "inventory/discovery_file.h"
+#include "inventory/image_check.h"
 #include "inventory/nic_record.h"
 #include "inventory/package.h"
 #include "inventory/run_record.h"
@@ -25,7 +26,9 @@ std::int32_t RunDiscovery() {
   UserInterface& ui = TheUserInterface();
   ui.Write("Started device discovery!\n");
 
-  LoadPackageAndFindImage();  // discovery goes on without the image
+  // Discovery goes on without the image, or with one that is not the package's:
+  // it changes nothing, and every write checks the image again.
+  LookAtImage(LoadPackageAndFindImage());
   const std::string command = DiscoveryCommand(FirmwareImageFile);
   RemoveDiscoveryFile();
 

@@ -57,6 +57,7 @@ void ResetInventoryForTesting() {
   DiscoveryDone = false;
   PackageTable.clear();
   FirmwareImageFile.clear();
+  PromisedImageDigests.clear();
   ResetRunFactsForTesting();
   ResetPortFilterForTesting();
 }

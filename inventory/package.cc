@@ -5,11 +5,13 @@
 #include <utility>
 
 #include "base/run_flags.h"
+#include "inventory/image_check.h"
 #include "platform/file_system.h"
 #include "ui/user_interface.h"
 
 std::map<std::string, PackageEntry> PackageTable;
 std::string FirmwareImageFile;
+std::map<std::string, std::vector<std::string>> PromisedImageDigests;
 
 namespace {
 
@@ -33,6 +35,8 @@ void TakeAdapterKind(const XmlNode& kind) {
     working.romVersion.Parse(working.rom.c_str());
   if (!working.fwFile.empty())
     FirmwareImageFile = working.fwFile;
+  if (const char* digest = kind.GetAttribute("sha256"))
+    PromisedImageDigests[FirmwareImageFile].push_back(digest);
 
   std::string key;
   if (!PackageKey(working.venid, working.devid, working.subvenid, working.subdevid, &key)) {
@@ -84,6 +88,8 @@ void LoadPackageDescriptor() {
     return;
   }
   AttributeText(root, "version");  // the package's own version is not used
+  // What this descriptor promises replaces what an earlier read promised.
+  PromisedImageDigests.clear();
 
   for (int group = 0; group < root.ChildCount(); ++group) {
     const XmlNode kinds = root.GetChild(group);
@@ -95,6 +101,7 @@ void LoadPackageDescriptor() {
         TakeAdapterKind(kind);
     }
   }
+  NoteImagePromise();
 }
 
 bool LoadPackageAndFindImage() {

@@ -5,6 +5,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "inventory/firmware_version.h"
 #include "xml/xml.h"
@@ -26,6 +27,11 @@ struct PackageEntry {
 extern std::map<std::string, PackageEntry> PackageTable;
 // Name of the firmware image file; empty until a descriptor names one.
 extern std::string FirmwareImageFile;
+// The SHA-256 digests (attribute sha256, as written) that the kinds of the
+// descriptor last read promise for each image file, in file order; an image
+// no kind promises a digest for is absent. A kind's image is the one the run
+// takes after reading it: its own fwFile, or the one before when it names none.
+extern std::map<std::string, std::vector<std::string>> PromisedImageDigests;
 
 // Element names in the descriptor and the discovery file match exactly.
 bool IsElementNamed(const XmlNode& node, const char* name);

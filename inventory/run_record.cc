@@ -58,6 +58,20 @@ void NoteFlash(std::uint32_t nicIndex, bool started, std::uint32_t exitCode) {
   }
 }
 
+void NoteFlashRefused(std::uint32_t nicIndex, const std::string& why) {
+  if (PortFacts* port = ServedPortFacts(nicIndex)) {
+    port->flashTried = true;
+    port->flashStarted = false;
+    port->flashRefusal = OneLine(why);
+  }
+}
+
+void NoteImage(const ImageFacts& image) {
+  const std::string refusal = image.refusal.empty() ? Facts.image.refusal : OneLine(image.refusal);
+  Facts.image = image;
+  Facts.image.refusal = refusal;
+}
+
 void NoteStop(StopKind kind, const std::string& text, bool shown) {
   if (Facts.stop != StopKind::kNone)
     return;

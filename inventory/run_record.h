@@ -37,6 +37,23 @@ struct PortFacts {
   bool flashStarted = false;  // false: the utility could not be started
   std::uint32_t flashExitCode = 0;
   bool markedForFlash = false;  // by the replayed report
+  // Why the flash command was not run for this port (the image check refused
+  // it); empty when it ran or was never due.
+  std::string flashRefusal{};
+};
+
+// The run's firmware image as the package descriptor names it and as its bytes
+// were found.
+struct ImageFacts {
+  bool described = false;  // a descriptor was read: the rest says what it gave
+  std::string name;
+  // The SHA-256 digest the descriptor promises (lower case; as written when it
+  // is malformed); empty when it promises none.
+  std::string expected;
+  std::string found;            // digest of the bytes last checked; empty: not hashed
+  std::optional<bool> matched;  // empty when nothing was promised
+  std::string problem;          // why bytes and promise could not be compared
+  std::string refusal;          // the last write refused for the image, one line
 };
 
 struct RunFacts {
@@ -49,6 +66,7 @@ struct RunFacts {
   // An interrupt ended the run early; the text says so, in one line.
   std::string interrupt;
   bool interruptShown = false;
+  ImageFacts image;
 };
 
 RunFacts& TheRunFacts();
@@ -62,6 +80,12 @@ void NoteDiscoveryRead(const std::string& takesEffect);
 PortFacts* ServedPortFacts(std::uint32_t nicIndex);
 void NoteDecision(std::uint32_t nicIndex, PortDecision decision);
 void NoteFlash(std::uint32_t nicIndex, bool started, std::uint32_t exitCode);
+// The flash command of this port was not run: why is one line.
+void NoteFlashRefused(std::uint32_t nicIndex, const std::string& why);
+
+// What the descriptor said of the image and what its bytes were found to be;
+// the latest check stands, but a refusal once noted is kept.
+void NoteImage(const ImageFacts& image);
 
 // The first stop noted stands; text is one log line (leading and trailing line
 // ends are dropped). shown: the line already reached the console.

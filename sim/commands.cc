@@ -9,9 +9,9 @@
 #include <thread>
 #include <utility>
 
+#include "files/named_file.h"
 #include "platform/file_system.h"
 #include "platform/vendor_utility.h"
-#include "files/named_file.h"
 
 namespace {
 
@@ -165,16 +165,22 @@ int FlashPort(const SimContext& context, SimState* state, const std::string& loc
   return 0;
 }
 
-int Discover(const SimCommand& command, const SimContext& context, const SimState& state) {
+// The bytes of a file the state names, relative to the state file's directory.
+bool ReadStateFile(const SimContext& context, const std::string& name, std::string* bytes) {
+  const auto path = PathOfUtf8(context.statePath).parent_path() / PathOfUtf8(name);
+  if (ReadWholeFile(Utf8OfPath(path), bytes))
+    return true;
+  Complain("cannot read " + Utf8OfPath(path) + ", which the state names");
+  return false;
+}
+
+int WriteDiscoveryFile(const SimCommand& command, const SimContext& context,
+                       const SimState& state) {
   bool written = true;
   if (state.discovery.count("raw_file")) {
-    const auto raw = PathOfUtf8(context.statePath).parent_path() /
-                     PathOfUtf8(Value(state.discovery, "raw_file"));
     std::string bytes;
-    if (!ReadWholeFile(Utf8OfPath(raw), &bytes)) {
-      Complain("cannot read the raw discovery file " + Utf8OfPath(raw));
+    if (!ReadStateFile(context, Value(state.discovery, "raw_file"), &bytes))
       return kExitBadState;
-    }
     written = WriteFileAtomically(command.file, bytes);
   } else {
     const std::string output = Value(state.discovery, "output", "normal");
@@ -193,6 +199,23 @@ int Discover(const SimCommand& command, const SimContext& context, const SimStat
   }
   if (!written) {
     Complain("cannot write " + command.file);
+    return kExitCannotWrite;
+  }
+  return 0;
+}
+
+// Discovery, then the image replaced when the state asks for it: what a
+// package folder that someone else can write may see between discovery and flash.
+int Discover(const SimCommand& command, const SimContext& context, const SimState& state) {
+  if (const int failed = WriteDiscoveryFile(command, context, state))
+    return failed;
+  if (!state.discovery.count("replace_image"))
+    return 0;
+  std::string bytes;
+  if (!ReadStateFile(context, Value(state.discovery, "replace_image"), &bytes))
+    return kExitBadState;
+  if (!WriteFileAtomically(command.image, bytes)) {
+    Complain("cannot write " + command.image);
     return kExitCannotWrite;
   }
   return 0;

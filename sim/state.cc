@@ -23,8 +23,8 @@ constexpr const char kTemporarySuffix[] = ".netscli-tmp";
 
 // The attributes of each element, in the order they are written back. The XML
 // library finds attributes by name only, so these lists are also what is read.
-constexpr const char* kDiscoveryAttributes[] = {"exit", "output",  "raw_file",
-                                                "type", "version", "takes_effect"};
+constexpr const char* kDiscoveryAttributes[] = {"exit",    "output",       "raw_file",     "type",
+                                                "version", "takes_effect", "replace_image"};
 constexpr const char* kReportAttributes[] = {"exit", "output"};
 constexpr const char* kCommandAttributes[] = {"exit"};
 constexpr const char* kFlashAttributes[] = {"exit", "delay_ms", "hold_lock"};

@@ -218,6 +218,7 @@ class Kind:
     subdevid: str = P3P_IDS[3]
     rom: str = PACKAGE_VERSION
     fwFile: str = IMAGE_NAME
+    sha256: str = None
 
 
 def package_xml(kinds=None, version="1.0"):
@@ -235,7 +236,10 @@ def write_package(directory, kinds=None, version="1.0"):
     return path
 
 
-def write_image(directory, name=IMAGE_NAME, data=b"P3P boot ROM image\n"):
+IMAGE_BYTES = b"P3P boot ROM image\n"
+
+
+def write_image(directory, name=IMAGE_NAME, data=IMAGE_BYTES):
     path = Path(directory) / name
     path.write_bytes(data)
     return path

@@ -5,14 +5,16 @@ characters; answers too long or cut off; an image file named with blanks and
 quotes. Each case has the outcome it must have: the message where there is one,
 the exit code, no crash, and nothing half done reported as success."""
 
+import hashlib
 import random
 import re
 from pathlib import Path
 
 import pytest
 
-from sim_state import (IMAGE_NAME, PACKAGE_VERSION, Image, Kind, SimState, flashed_locations,
-                       installed, package_xml, port, read_calls, write_image, write_package)
+from sim_state import (IMAGE_BYTES, IMAGE_NAME, PACKAGE_VERSION, Image, Kind, SimState,
+                       flashed_locations, installed, package_xml, port, read_calls, write_image,
+                       write_package)
 
 DISCOVER = ["-flashsupport", "-d", IMAGE_NAME, "tempNicList.xml", "-p3"]
 MB = 1024 * 1024
@@ -388,3 +390,139 @@ def test_location_with_blanks_and_quotes_cannot_smuggle_arguments(z):
     assert read_calls(z.cwd)[1] == ["-flashsupport", "-i", p.location, "-a", IMAGE_NAME]
     assert r.rc == 2, r
     assert installed(z.cwd) == {p.location: PACKAGE_VERSION}
+
+
+# The image against the SHA-256 digest the descriptor promises for it: any
+# other bytes, or a promise that cannot be checked, and no firmware is written.
+
+SHA = hashlib.sha256(IMAGE_BYTES).hexdigest()
+OTHER_BYTES = b"P3P boot ROM image, another build\n"
+OTHER_SHA = hashlib.sha256(OTHER_BYTES).hexdigest()
+GIVES_IT = "the SHA-256 digest that NICFWData.xml gives for it"
+NOT_CHECKED = "cannot be checked: "
+
+DIGESTS = {
+    # name: (kinds' digests, image bytes (None: a directory), discovery script,
+    #        problem (None: flashed), expected in the result file, found in it)
+    "lower case": ([SHA], IMAGE_BYTES, {}, None, SHA, SHA),
+    "upper case": ([SHA.upper()], IMAGE_BYTES, {}, None, SHA, SHA),
+    "two kinds agree in either case": ([SHA, SHA.upper()], IMAGE_BYTES, {}, None, SHA, SHA),
+    "different image": ([SHA], OTHER_BYTES, {},
+                        f"does not match {GIVES_IT}: expected {SHA}, found {OTHER_SHA}", SHA,
+                        OTHER_SHA),
+    "truncated image": ([SHA], IMAGE_BYTES[:7], {},
+                        f"does not match {GIVES_IT}: expected {SHA}, found "
+                        f"{hashlib.sha256(IMAGE_BYTES[:7]).hexdigest()}", SHA,
+                        hashlib.sha256(IMAGE_BYTES[:7]).hexdigest()),
+    "image replaced after discovery": ([SHA], IMAGE_BYTES, {"replace_image": "other.bin"},
+                                       f"does not match {GIVES_IT}: expected {SHA}, found "
+                                       f"{OTHER_SHA}", SHA, OTHER_SHA),
+    "image is a directory": ([SHA], None, {},
+                             f"cannot be read (not a regular file), so it cannot be checked "
+                             f"against {GIVES_IT}", SHA, None),
+    "digest one digit short": ([SHA[:-1]], IMAGE_BYTES, {},
+                               f"{NOT_CHECKED}the SHA-256 digest '{SHA[:-1]}' that NICFWData.xml "
+                               "gives for it is not 64 hexadecimal digits", SHA[:-1], None),
+    "digest with a non-hexadecimal digit": (
+        [SHA[:-1] + "g"], IMAGE_BYTES, {},
+        f"{NOT_CHECKED}the SHA-256 digest '{SHA[:-1]}g' that NICFWData.xml gives for it is not "
+        "64 hexadecimal digits", SHA[:-1] + "g", None),
+    "two kinds disagree": ([SHA, OTHER_SHA], IMAGE_BYTES, {},
+                           f"{NOT_CHECKED}NICFWData.xml gives it two different SHA-256 digests, "
+                           f"{SHA} and {OTHER_SHA}", SHA, None),
+}
+
+
+def digest_server(z, digests, image, discovery=None):
+    """One outdated port, served by one kind per digest (all naming the image),
+    and the image: bytes, or a directory in its place when None."""
+    kinds = [Kind(subdevid=f"{0x124 + i:04X}", sha256=d) for i, d in enumerate(digests)]
+    write_package(z.cwd, kinds)
+    if image is None:
+        (z.cwd / IMAGE_NAME).mkdir()
+    else:
+        write_image(z.cwd, data=image)
+    write_image(z.cwd, "other.bin", OTHER_BYTES)
+    SimState(ports=[port("03:00.0", "4.0.555")], discovery=discovery or {}).write(z.cwd)
+
+
+def refusal(problem):
+    return f"Error: Firmware image {IMAGE_NAME} {problem}. No firmware is written from it."
+
+
+@pytest.mark.parametrize("case", DIGESTS)
+def test_only_the_image_the_package_promises_is_flashed(z, case):
+    digests, image, discovery, problem, expected, found = DIGESTS[case]
+    digest_server(z, digests, image, discovery)
+    r = z.run("-s", "-json", "result.json")
+    document = r.document
+    warnings = r.log.count(f"Warning: Firmware image {IMAGE_NAME} ")
+    if problem is None:
+        assert r.rc == 2 and (r.out, r.err) == ("", ""), r
+        assert flashed_locations(z.cwd) == ["03:00.0"]
+        assert (f"Firmware image {IMAGE_NAME} matches {GIVES_IT} ({SHA}).\n"
+                f"netscli -flashsupport -i 03:00.0 -a {IMAGE_NAME}\n") in r.log
+        assert warnings == 0
+        assert document["image"] == {"name": IMAGE_NAME, "expected": expected, "found": found,
+                                     "matched": True}
+        return
+    line = refusal(problem)
+    assert (r.rc, r.out) == (0, ""), r
+    assert f"{line}\n\nNIC firmware update completed with errors. \n" in r.log
+    assert r.err == f"Zentavor: {line} (log: {r.err.split('(log: ')[1]}", r.err
+    # Never flashed: the utility ran for discovery only.
+    assert [call[1] for call in read_calls(z.cwd)] == ["-d"]
+    assert installed(z.cwd) == {"03:00.0": "4.0.555"}
+    # Discovery looked first: one warning, unless the image was still sound then.
+    assert warnings == (0 if discovery else 1), r.log
+    assert (document["outcome"], document["reason"]) == ("failed", line)
+    assert document["ports"][0]["flash"] == {"exit_code": None, "result": "failed",
+                                             "reason": line}
+    image_entry = document["image"]
+    assert image_entry.pop("problem", None) == (None if found else problem)
+    assert image_entry == {"name": IMAGE_NAME, "expected": expected, "found": found,
+                           "matched": False}
+
+
+@pytest.mark.parametrize("args, rc, outcome", [
+    (["-n"], 4, "update-recommended"),
+    (["-c"], 0, "table-shown"),
+    (["-s", "-d", "report.xml"], 1, "report-written"),
+    (["-s", "-ql", "-v", "versions.xml"], 0, "version-file-written"),
+])
+def test_runs_that_change_nothing_warn_once_of_an_image_that_does_not_match(z, args, rc, outcome):
+    digest_server(z, [SHA], OTHER_BYTES)
+    r = z.run(*args, "-json", "result.json")
+    assert (r.rc, r.err, r.document["outcome"]) == (rc, "", outcome), r
+    assert r.log.count("Warning: ") == 1 and (
+        f"Warning: Firmware image {IMAGE_NAME} does not match {GIVES_IT}: expected {SHA}, found "
+        f"{OTHER_SHA}; no firmware will be written from it.\n") in r.log
+    assert r.document["image"] == {"name": IMAGE_NAME, "expected": SHA, "found": OTHER_SHA,
+                                   "matched": False}
+    assert [call[1] for call in read_calls(z.cwd)] == ["-d"] * (2 if "-d" in args else 1)
+
+
+@pytest.mark.parametrize("replayed", [IMAGE_BYTES, OTHER_BYTES])
+def test_replay_writes_only_the_image_the_package_promises(z, replayed):
+    digest_server(z, [SHA], IMAGE_BYTES)
+    assert z.run("-s", "-d", "report.xml").rc == 1
+    write_image(z.cwd, data=replayed)
+    calls = len(read_calls(z.cwd))
+    r = z.run("-s", "-u", "report.xml", "-json", "result.json")
+    entry = r.document["ports"][0]
+    if replayed == IMAGE_BYTES:
+        assert (r.rc, r.err, r.document["outcome"]) == (2, "", "replayed"), r
+        assert entry["flash"] == {"exit_code": None, "result": "updated"}
+        assert r.document["image"]["matched"] is True
+        return
+    line = refusal(f"does not match {GIVES_IT}: expected {SHA}, found {OTHER_SHA}")
+    assert (r.rc, r.out) == (0, ""), r
+    assert r.log.index(f"{line}\n") < r.log.index("Error: Failed to process discovery file "
+                                                   "report.xml.\n"), r.log
+    assert "Warning: " not in r.log  # the refusal said it
+    assert r.err.startswith(f"Zentavor: {line} (log: ") and r.err.count("\n") == 1, r.err
+    # No replay: only the discovery that tells the result file what each port holds.
+    assert [call[1] for call in read_calls(z.cwd)[calls:]] == ["-d"]
+    assert installed(z.cwd) == {"03:00.0": "4.0.555"}
+    assert (r.document["outcome"], r.document["reason"]) == ("failed", line)
+    assert entry["flash"] == {"exit_code": None, "result": "failed", "reason": line}

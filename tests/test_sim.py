@@ -196,12 +196,21 @@ def test_report_then_replay_flashes_the_older_ports(sim):
     ({"output": "none"}, None),
     ({"output": "corrupt"}, "unreadable"),
     ({"type": "NETXEN_NIC"}, "NETXEN_NIC"),
+    ({"replace_image": "other.bin"}, "image replaced"),
 ])
 def test_scripted_discovery_faults(sim, script, expect):
     SimState(ports=[port("03:00.0", "4.0.555")], discovery=script).write(sim.cwd)
+    write_image(sim.cwd)
+    write_image(sim.cwd, "other.bin", b"someone else's bytes")
     assert sim.run(*DISCOVER).returncode == 0
     path = sim.cwd / DISCOVERY_NAME
-    if expect is None:
+    if expect == "image replaced":
+        # After the discovery file, which is as usual.
+        assert (sim.cwd / IMAGE_NAME).read_bytes() == b"someone else's bytes"
+        assert sim.discovery()[1][0]["fw_item"]["firmware_id"] == "4.0.555"
+        (sim.cwd / "other.bin").unlink()
+        assert sim.run(*DISCOVER).returncode == EXIT_BAD_STATE
+    elif expect is None:
         assert not path.exists()
     elif expect == "unreadable":
         with pytest.raises(ElementTree.ParseError):

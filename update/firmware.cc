@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "base/run_flags.h"
+#include "inventory/image_check.h"
 #include "inventory/nic_record.h"
 #include "inventory/package.h"
 #include "inventory/port_filter.h"
@@ -148,6 +149,13 @@ void QLogicFirmware::Update() {
   NotifyOnce(patienceNotice_, ui, "%s", kPatienceNotice);
   ui.PrintAndWrite("Selecting %s MAC: %-12s \n", nic.productName.c_str(), nic.macAddress.c_str());
 
+  // Held until the flash command has ended.
+  const ImageHold image = CheckImageBeforeWrite();
+  if (!image.go()) {
+    RunFlags |= RUN_UPDATE_FAILED;
+    NoteFlashRefused(CurrentNicIndex, image.refusal());
+    return;
+  }
   const std::string command = FlashCommand(nic.pciLocation, FirmwareImageFile);
   std::uint32_t exitCode = 0;
   bool started = false;

@@ -4,6 +4,7 @@
 
 #include "base/run_flags.h"
 #include "inventory/discovery.h"
+#include "inventory/image_check.h"
 #include "inventory/nic_record.h"
 #include "inventory/package.h"
 #include "inventory/run_record.h"
@@ -56,6 +57,10 @@ std::int32_t PrepareReplay(const char*) {
 }
 
 std::int32_t ReplayDiscoveryReport(std::int32_t) {
+  // Held until the replay has ended.
+  const ImageHold image = CheckImageBeforeWrite();
+  if (!image.go())
+    return kReplayRefused;
   const std::int32_t exitCode = RunVendorCommand(ReplayCommand(FirmwareImageFile, ReportPath()));
   if (exitCode != 0)
     return exitCode;

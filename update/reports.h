@@ -13,5 +13,8 @@ const char* ReportPath();
 bool RemoveEarlierReport(const char* path);
 std::int32_t GenerateDiscoveryReport();
 std::int32_t PrepareReplay(const char* reportPath);
+// What ReplayDiscoveryReport answers when the image check refused the replay:
+// neither a success nor an exit code of the utility, which never ran.
+inline constexpr std::int32_t kReplayRefused = -1;
 std::int32_t ReplayDiscoveryReport(std::int32_t portCount);
 std::int32_t WriteVersionReport(std::uint32_t runFlags, UserInterface& ui);
