@@ -232,7 +232,7 @@ json ImageEntry() {
     return nullptr;
   json entry = {
       {"name", image.name},
-      {"expected", Nullable(image.expected)},
+      {"expected", image.expected.has_value() ? json(*image.expected) : json(nullptr)},
       {"found", Nullable(image.found)},
       {"matched", image.matched.has_value() ? json(*image.matched) : json(nullptr)},
   };

@@ -83,8 +83,9 @@ else()
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_SECTION admin)
   set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-  # The dependencies are what the program links against (libc, libstdc++),
-  # as dpkg-shlibdeps finds them; nothing else is needed at run time.
+  # The dependencies are what the program links against (libc, libstdc++,
+  # OpenSSL's libcrypto for SHA-256), as dpkg-shlibdeps finds them; nothing
+  # else is needed at run time.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${ZENTAVOR_MAINTAINER}")
   set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${package_files}/conffiles)

@@ -6,6 +6,8 @@
 #include "fuzz/product_fuzz_support.h"
 #include "fuzz/xml_fuzz_support.h"
 #include "inventory/package.h"
+#include "inventory/run_record.h"
+#include "platform/sha256.h"
 
 namespace {
 
@@ -50,6 +52,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzCheck(found.rom == stored.rom && found.fwFile == stored.fwFile, "a lookup that changed");
     FirmwareVersion version = found.romVersion;
     FuzzCheck(IsDottedNumbers(version.Text()), "a version whose text is not dotted numbers");
+  }
+  // What the result file will say of the image: the promise as read, and a
+  // digest shown as sound only when it is one.
+  const ImageFacts& image = TheRunFacts().image;
+  if (image.described) {
+    FuzzCheck(image.name == FirmwareImageFile, "the image noted is not the run's");
+    FuzzCheck(image.expected.has_value() == (PromisedImageDigests.count(FirmwareImageFile) > 0),
+              "a promise noted that the descriptor does not make, or one lost");
+    FuzzCheck(image.found.empty(), "an image hashed by reading the descriptor");
+    Sha256Digest digest{};
+    FuzzCheck(!image.expected || !image.problem.empty() ||
+                  (ParseSha256(*image.expected, &digest) && HexText(digest) == *image.expected),
+              "a promise passed as sound that is not 64 lower-case hexadecimal digits");
   }
   return 0;
 }

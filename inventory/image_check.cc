@@ -56,9 +56,10 @@ ImageFacts PromisedFacts(const Promise& promise) {
   ImageFacts facts;
   facts.described = true;
   facts.name = FirmwareImageFile;
-  facts.expected = promise.expected;
-  if (promise.made)
+  if (promise.made) {
+    facts.expected = promise.expected;
     facts.matched = false;
+  }
   facts.problem = promise.broken;
   return facts;
 }

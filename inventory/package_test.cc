@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
+#include "inventory/image_check.h"
 #include "inventory/nic_record.h"
+#include "inventory/run_record.h"
 #include "inventory/test_support.h"
 
 namespace {
@@ -120,6 +123,58 @@ TEST_F(PackageTest, IdsTooLongForAKeyAreRefused) {
   EXPECT_TRUE(PackageKey(id, id, id, id, &key));
   EXPECT_EQ(key.size(), 259u);
   EXPECT_FALSE(PackageKey(id + "B", id, id, id, &key));
+}
+
+// The SHA-256 of "abc" and of nothing.
+constexpr char kAbc[] = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
+constexpr char kEmpty[] = "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855";
+
+std::string WithDigest(const std::string& kind, const std::string& attribute) {
+  return kind.substr(0, kind.size() - 3) + " " + attribute + "/>\n";
+}
+
+TEST_F(PackageTest, DigestsBelongToTheImageEachKindTakes) {
+  WriteFile("NICFWData.xml",
+            Descriptor(WithDigest(Kind("0001", "1", "1", "1", "1.0", "a.bin"),
+                                  "sha256=\"" + std::string(kAbc) + "\"") +
+                       // No file of its own: its digest is for the image before.
+                       WithDigest(Kind("0002", "1", "1", "1", "1.0", ""), "SHA256=\"x\"") +
+                       WithDigest(Kind("0003", "1", "1", "1", "1.0", "c.bin"),
+                                  "Sha256=\"" + std::string(kEmpty) + "\"") +
+                       Kind("0004", "1", "1", "1", "1.0", "c.bin")));
+  LoadPackageDescriptor();
+  using Digests = std::map<std::string, std::vector<std::string>>;
+  EXPECT_EQ(PromisedImageDigests, (Digests{{"a.bin", {kAbc, "x"}}, {"c.bin", {kEmpty}}}));
+  EXPECT_EQ(FirmwareImageFile, "c.bin");
+  // Only the run's image counts: a.bin's broken promise is not c.bin's.
+  WriteFile("c.bin", "");
+  const ImageHold hold = CheckImageBeforeWrite();
+  EXPECT_TRUE(hold.go()) << hold.refusal();
+  EXPECT_EQ(LogText(),
+            "Firmware image c.bin matches the SHA-256 digest that NICFWData.xml gives "
+            "for it (" +
+                std::string(kEmpty) + ").\n");
+
+  // A descriptor read again promises what it says now, and nothing else.
+  WriteFile("NICFWData.xml", Descriptor(Kind("0005", "1", "1", "1", "1.0", "e.bin")));
+  LoadPackageDescriptor();
+  EXPECT_TRUE(PromisedImageDigests.empty());
+}
+
+// Without a promise nothing changes: the image is not even opened, and a
+// missing one is no reason to refuse (the vendor utility judges it, as ever).
+TEST_F(PackageTest, WithoutAPromiseTheImageIsNeverRead) {
+  WriteFile("NICFWData.xml", Descriptor(Kind("0001", "1", "1", "1", "1.0", "missing.bin")));
+  LoadPackageDescriptor();
+  LookAtImage(false);
+  const ImageHold hold = CheckImageBeforeWrite();
+  EXPECT_TRUE(hold.go());
+  EXPECT_EQ(LogText(), "");
+  const ImageFacts& image = TheRunFacts().image;
+  EXPECT_TRUE(image.described);
+  EXPECT_EQ(image.name, "missing.bin");
+  EXPECT_FALSE(image.expected.has_value() || image.matched.has_value());
+  EXPECT_EQ(image.found + image.problem + image.refusal, "");
 }
 
 }  // namespace

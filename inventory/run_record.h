@@ -48,8 +48,8 @@ struct ImageFacts {
   bool described = false;  // a descriptor was read: the rest says what it gave
   std::string name;
   // The SHA-256 digest the descriptor promises (lower case; as written when it
-  // is malformed); empty when it promises none.
-  std::string expected;
+  // is malformed); none when it promises none.
+  std::optional<std::string> expected;
   std::string found;            // digest of the bytes last checked; empty: not hashed
   std::optional<bool> matched;  // empty when nothing was promised
   std::string problem;          // why bytes and promise could not be compared

@@ -86,6 +86,9 @@ def test_result_file_tells_what_the_run_did(z, name):
     else:
         assert r.err.count("\n") == 1 and error in r.err and "zentavor.log" in r.err, r.err
         assert error in document["reason"]
+    # A descriptor without a digest names the image, whose bytes are never read.
+    assert document["image"] == (None if outcome == "refused" else {
+        "name": "p3p_rom.bin", "expected": None, "found": None, "matched": None})
     if outcome == "updated":
         assert document["reboot_required"] is True and document["reason"] is None
     if not flashed:
