@@ -79,20 +79,6 @@ bool IsRegularFile(const std::string& path) {
   return std::filesystem::is_regular_file(PathOfUtf8(path), error);
 }
 
-// The image named on a command line must be on disk and known to the state.
-int FindUsableImage(const SimState& state, const std::string& file, const Attributes** image) {
-  if (!IsRegularFile(file)) {
-    Complain("image file " + file + " not found");
-    return kExitNoImageFile;
-  }
-  *image = FindImage(state, file);
-  if (!*image) {
-    Complain("the state describes no image " + file);
-    return kExitUnknownImage;
-  }
-  return 0;
-}
-
 bool ReadWholeFile(const std::string& path, std::string* bytes) {
   if (!IsRegularFile(path))
     return false;
@@ -101,6 +87,22 @@ bool ReadWholeFile(const std::string& path, std::string* bytes) {
     return false;
   bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   return !in.bad();
+}
+
+// The image named on a command line must be on disk, readable as the vendor's
+// tools read it (shared with other readers), and known to the state.
+int FindUsableImage(const SimState& state, const std::string& file, const Attributes** image) {
+  std::string bytes;
+  if (!ReadWholeFile(file, &bytes)) {
+    Complain("image file " + file + " not found or unreadable");
+    return kExitNoImageFile;
+  }
+  *image = FindImage(state, file);
+  if (!*image) {
+    Complain("the state describes no image " + file);
+    return kExitUnknownImage;
+  }
+  return 0;
 }
 
 // Holds the vendor lock file while a flash runs, as the vendor's tools do;
