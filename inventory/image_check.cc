@@ -1,6 +1,7 @@
 #include "inventory/image_check.h"
 
-#include <utility>
+#include <memory>
+#include <string>
 
 #include "base/product.h"
 #include "files/named_file.h"
@@ -64,15 +65,19 @@ ImageFacts PromisedFacts(const Promise& promise) {
   return facts;
 }
 
-// Hashes the open image into the facts; the problem, when the bytes do not
-// match or cannot be read, is worded to follow "Firmware image NAME ".
-std::string Judge(const Promise& promise, std::FILE* file, const std::string& openFailure,
-                  ImageFacts* facts) {
+using HeldFile = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
+
+// Opens (into file, which then holds it) and hashes the image against a
+// promise, noting what it finds in the facts. The problem, when the bytes do
+// not match or cannot be compared, is worded to follow "Firmware image NAME ";
+// empty when they match.
+std::string Examine(const Promise& promise, HeldFile* file, ImageFacts* facts) {
   if (!promise.broken.empty())
     return promise.broken;
-  std::string why = openFailure;
+  std::string why;
+  file->reset(OpenNamedFileHeld(FirmwareImageFile.c_str(), &why));
   Sha256Digest digest{};
-  if (file == nullptr || !Sha256OfFile(file, &digest, &why)) {
+  if (*file == nullptr || !Sha256OfFile(file->get(), &digest, &why)) {
     facts->problem = "cannot be read (" + why + "), so it cannot be checked against the " +
                      "SHA-256 digest " + GivesIt();
     return facts->problem;
@@ -109,10 +114,7 @@ ImageHold CheckImageBeforeWrite() {
     NoteImage(facts);
     return hold;
   }
-  std::string openFailure;
-  if (promise.broken.empty())
-    hold.file_.reset(OpenNamedFileHeld(FirmwareImageFile.c_str(), &openFailure));
-  const std::string problem = Judge(promise, hold.file_.get(), openFailure, &facts);
+  const std::string problem = Examine(promise, &hold.file_, &facts);
   UserInterface& ui = TheUserInterface();
   if (problem.empty()) {
     ui.Write("Firmware image %s matches the SHA-256 digest %s (%s).\n", FirmwareImageFile.c_str(),
@@ -136,12 +138,8 @@ void LookAtImage(bool imagePresent) {
   const Promise promise = PromiseFor(FirmwareImageFile);
   ImageFacts facts = PromisedFacts(promise);
   if (promise.made) {
-    std::string openFailure;
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(
-        promise.broken.empty() ? OpenNamedFileHeld(FirmwareImageFile.c_str(), &openFailure)
-                               : nullptr,
-        std::fclose);
-    const std::string problem = Judge(promise, file.get(), openFailure, &facts);
+    HeldFile file(nullptr, std::fclose);
+    const std::string problem = Examine(promise, &file, &facts);
     // A write already refused for the image has said it louder.
     const bool said = !TheRunFacts().image.refusal.empty();
     if (!problem.empty() && (imagePresent || !promise.broken.empty()) && !said) {
