@@ -90,7 +90,12 @@ def test_old_report_that_cannot_be_removed_fails_before_the_utility_runs(z, old)
     r = z.run("-d", "report.xml")
     assert r.rc == 0, r
     assert after_banner(r.out) == "\nFailed to generate NIC discovery report to report.xml.\n"
-    assert "Error: Could not remove the file report.xml left by an earlier run.\n" in r.log
+    # Said on standard error too; a folder is no file of an earlier run's and
+    # is left as it is.
+    said = ("Error: report.xml is not a regular file; it is left as it is, and nothing is "
+            "written there.\n" if old == "directory" else
+            "Error: Could not remove the file report.xml left by an earlier run (error ")
+    assert said in r.log and said in r.err
     assert read_calls(z.cwd) == []
     assert path.exists()
 
@@ -257,7 +262,10 @@ def test_version_report_never_passes_off_what_it_cannot_remove(z):
     assert r.rc == 1, r
     assert after_banner(r.out) == (
         "Failed to create file versions.xml with only firmware version details!\n")
-    assert "Error: Could not remove the file versions.xml left by an earlier run.\n" in r.log
+    said = ("Error: versions.xml is not a regular file; it is left as it is, and nothing is "
+            "written there.\n")
+    assert said in r.log and said in r.err
+    assert (z.cwd / "versions.xml").is_dir()
 
 
 def test_version_report_alone_has_no_file_to_report(z):
