@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <optional>
+#include <utility>
 
 #include "files/same_file.h"
 #include "files/utf16.h"
@@ -99,6 +100,23 @@ std::wstring FullPath(const std::wstring& path) {
   return LongForm(WithoutDecorations(full));
 }
 
+bool SameName(const std::wstring& a, const std::wstring& b) {
+  return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                              static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+bool SameIdentity(const Identity& a, const Identity& b) {
+  return a.volume == b.volume && a.high == b.high && a.low == b.low;
+}
+
+// The folder part and the last name of a full path.
+std::pair<std::wstring, std::wstring> SplitFolder(const std::wstring& full) {
+  const std::size_t separator = full.find_last_of(L'\\');
+  if (separator == std::wstring::npos)
+    return {std::wstring(), full};
+  return {full.substr(0, separator == 2 ? 3 : separator), full.substr(separator + 1)};
+}
+
 }  // namespace
 
 bool SameFile(const std::string& a, const std::string& b) {
@@ -108,13 +126,17 @@ bool SameFile(const std::string& a, const std::string& b) {
   const std::wstring right = WidenUtf8(b);
   const std::optional<Identity> leftIdentity = IdentityOf(left);
   const std::optional<Identity> rightIdentity = IdentityOf(right);
-  if (leftIdentity && rightIdentity) {
-    return leftIdentity->volume == rightIdentity->volume &&
-           leftIdentity->high == rightIdentity->high && leftIdentity->low == rightIdentity->low;
-  }
+  if (leftIdentity && rightIdentity)
+    return SameIdentity(*leftIdentity, *rightIdentity);
+  // A file that does not exist yet is named by its folder, which may be
+  // reached by more than one path (a mapped drive, a junction), and its name.
   const std::wstring leftFull = FullPath(left);
   const std::wstring rightFull = FullPath(right);
-  return CompareStringOrdinal(leftFull.c_str(), static_cast<int>(leftFull.size()),
-                              rightFull.c_str(), static_cast<int>(rightFull.size()),
-                              TRUE) == CSTR_EQUAL;
+  const auto [leftFolder, leftName] = SplitFolder(leftFull);
+  const auto [rightFolder, rightName] = SplitFolder(rightFull);
+  const std::optional<Identity> leftFolderIdentity = IdentityOf(leftFolder);
+  const std::optional<Identity> rightFolderIdentity = IdentityOf(rightFolder);
+  if (leftFolderIdentity && rightFolderIdentity)
+    return SameIdentity(*leftFolderIdentity, *rightFolderIdentity) && SameName(leftName, rightName);
+  return SameName(leftFull, rightFull);
 }

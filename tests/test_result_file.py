@@ -4,6 +4,7 @@ is also checked by the harness against the schema, the exit code, the log and
 the simulated server (conftest.check_result_file)."""
 
 import fcntl
+import json
 import os
 import subprocess
 
@@ -181,8 +182,12 @@ def test_an_old_file_that_cannot_be_removed_keeps_the_mode_from_starting(z, name
     assert r.rc == 0, r
     assert said in r.err and said in r.log, r
     assert read_calls(z.cwd) == []
-    assert (z.cwd / name).read_text() == "last week's\n"
     assert "Upgrade completed" not in r.log
+    # Last week's file stands, or (where the system lets a file that cannot be
+    # removed be replaced) this run's own failure.
+    left = (z.cwd / name).read_text()
+    assert left == "last week's\n" or (
+        name == "result.json" and json.loads(left)["outcome"] == "failed"), left
 
 
 @pytest.mark.parametrize("breakage, reason", [
