@@ -45,6 +45,8 @@ std::vector<std::string> FilesOfTheRun() {
 }
 
 bool OptionPathsAreSafe(const std::vector<std::string>& paths) {
+  if (paths.empty())
+    return true;  // nothing to compare, and no descriptor to read for it
   const std::vector<std::string> own = FilesOfTheRun();
   for (std::size_t i = 0; i < paths.size(); ++i) {
     if (paths[i].empty())
