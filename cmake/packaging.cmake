@@ -5,7 +5,7 @@
 # a Debian package (the program in /usr/bin, its manual page, the README,
 # changelog, copyright and sample descriptor as documentation, the result
 # file's JSON Schema in /usr/share/zentavor, a logrotate configuration for the
-# log).
+# log, and a postrm that takes the log away on purge).
 #
 #   cmake --workflow --preset package-posix      # or package-windows
 #
@@ -111,7 +111,9 @@ else()
   # as dpkg-shlibdeps finds them; nothing else is needed at run time.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${ZENTAVOR_MAINTAINER}")
-  set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${package_files}/conffiles)
+  # postrm: purging the package takes the log away, removing it does not.
+  set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${package_files}/conffiles
+      ${CMAKE_SOURCE_DIR}/packaging/postrm)
   set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 endif()
 
