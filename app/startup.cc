@@ -59,7 +59,7 @@ std::string ParentOf(const std::string& directory) {
 // being truncated.
 void PrepareLogFile() {
   const std::string directory = LogDirectory();
-  const std::string path = Join(directory, kLogFileName);
+  const std::string path = LogFileOfThisMachine();
   // A path that the user interface would have to cut would log into a
   // different file than the one named here; refuse it instead.
   if (path.size() >= kPathBufferSize) {
@@ -82,12 +82,23 @@ void PrepareLogFile() {
 // be written, something planted where the lock file goes) does not stop the
 // run, which may still look and report, but it writes no firmware: standard
 // error says so at once, whatever the options, and so does the log.
-bool TakeInstanceLock(UserInterface& ui) {
+InstanceLock& TheInstanceLock() {
   static InstanceLock lock;  // held until the process ends
+  return lock;
+}
+
+bool HoldsInstanceLock() {
+  return TheInstanceLock().held();
+}
+
+bool TakeInstanceLock(UserInterface& ui, bool helpRequested) {
+  InstanceLock& lock = TheInstanceLock();
   switch (lock.Acquire(InstanceLockDirectory(), kInstanceLockName)) {
     case InstanceLockState::kHeld:
       return true;
     case InstanceLockState::kHeldElsewhere:
+      if (helpRequested)
+        return true;
       // Not the vendor's message: that one sends the administrator after the
       // vendor's lock file, which has nothing to do with it.
       ui.Write(kAnotherRunHoldsTheLock, lock.where().c_str());
@@ -126,6 +137,15 @@ const char* LogFilePath() {
   return LogPathBuffer;
 }
 
+std::string LogFileOfThisMachine() {
+  return Join(LogDirectory(), kLogFileName);
+}
+
+std::string InstanceLockFile() {
+  const std::string directory = InstanceLockDirectory();
+  return directory.empty() ? std::string() : Join(directory, kInstanceLockName);
+}
+
 const std::string& InstanceLockProblem() {
   return InstanceLockProblemText;
 }
@@ -137,8 +157,12 @@ bool Startup(bool helpRequested) {
     // and main's ConsoleRestorer puts the console back however the run ends.
     auto* ui = new UserInterface(LogPathBuffer, kConsoleWidth, kConsoleHeight);
     InstallUserInterface(ui);
-    if (!TakeInstanceLock(*ui))
+    if (!TakeInstanceLock(*ui, helpRequested))
       return false;
+    // The usage text changes nothing, so it is shown whoever holds the lock;
+    // a run that does not hold it leaves the vendor's lock file alone.
+    if (helpRequested && !HoldsInstanceLock())
+      return true;
     return InitializeModule(RunFlags | (helpRequested ? RUN_HELP_REQUESTED : 0), *ui);
   } catch (...) {
     ReportStartupFailure();
@@ -146,7 +170,7 @@ bool Startup(bool helpRequested) {
   }
 }
 
-bool VerifyInstance() {
+bool VerifyInstance(ProcessLister list) {
   UserInterface& ui = TheUserInterface();
   ui.Write("Checking for any other instance of NetXen tool!\n");
 
@@ -160,7 +184,7 @@ bool VerifyInstance() {
     return true;
 
   std::vector<std::string> names;
-  if (!ListProcessBaseNames(&names)) {
+  if (!(list != nullptr ? list : ListProcessBaseNames)(&names)) {
     ui.Write("VerifyInstance: Failed to get process details!\n");
     return true;
   }

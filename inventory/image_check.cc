@@ -91,17 +91,15 @@ std::string Examine(const Promise& promise, HeldFile* file, ImageFacts* facts) {
 }
 
 // One line on standard error, as the run's reason would stand there, however
-// many ports it refuses.
-void SayOnStandardError(const std::string& line) {
+// many ports the same refusal stops.
+void ReportRefusal(const std::string& line) {
   static std::string said;
   if (line == said)
     return;
   said = line;
   const char* log = HasUserInterface() ? TheUserInterface().logPath() : "";
-  const std::string text =
-      std::string(kTitle) + ": " + line + (*log ? std::string(" (log: ") + log + ")" : "") + "\n";
-  std::fputs(text.c_str(), stderr);
-  std::fflush(stderr);
+  SayOnStandardError(std::string(kTitle) + ": " + line +
+                     (*log ? std::string(" (log: ") + log + ")" : "") + "\n");
 }
 
 }  // namespace
@@ -125,7 +123,7 @@ ImageHold CheckImageBeforeWrite() {
   const std::string line = "Error: Firmware image " + FirmwareImageFile + " " + problem +
                            ". No firmware is written from it.";
   ui.Write("%s\n", line.c_str());
-  SayOnStandardError(line);
+  ReportRefusal(line);
   facts.refusal = line;
   NoteImage(facts);
   NoteStop(StopKind::kFailed, line, true);

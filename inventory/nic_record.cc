@@ -40,6 +40,11 @@ bool InstalledVersionReadWhole(const NicRecord& nic) {
   return ReadingOf(nic.installedText.c_str()) == VersionReading::kWhole;
 }
 
+bool HoldsPackageVersion(const NicRecord& nic) {
+  return (nic.flags & NIC_SUPPORTED) != 0 && InstalledVersionReadWhole(nic) &&
+         nic.installedVersion == nic.availableVersion;
+}
+
 const char* InstalledVersionText(NicRecord& nic) {
   if (!InstalledVersionReadWhole(nic))
     return nic.installedText.c_str();

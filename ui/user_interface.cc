@@ -34,6 +34,10 @@ void PutText(std::FILE* stream, const std::string& text) {
 constexpr const char kLogCannotBeOpened[] =
     "Warning: Cannot open the log file %s (error %lu); this run is not being logged.\n";
 
+constexpr const char kConsoleLost[] =
+    "Warning: The console can no longer be written to; the run goes on, and the log keeps "
+    "what it says.\n";
+
 // The answer code for one typed line (its newline already removed, not empty).
 std::int32_t JudgeAnswer(const char* line) {
   switch (LowerAscii(line[0])) {
@@ -113,8 +117,12 @@ void UserInterface::WriteText(const std::string& text) {
 }
 
 void UserInterface::PrintText(const std::string& text) {
-  if (!silent_)
-    PutConsoleText(stdout, text);
+  if (silent_ || PutConsoleText(stdout, text) || consoleLossReported_)
+    return;
+  // The reader of the console has gone (a pipe closed early, a dropped
+  // session): the run goes on to its verdict, and the log keeps every line.
+  consoleLossReported_ = true;
+  WriteText(kConsoleLost);
 }
 
 void UserInterface::RestoreConsole() {
@@ -215,6 +223,10 @@ void NotifyOnce(OnceNotice& notice, UserInterface& ui, const char* format, ...) 
       ui.Write("%s", text.c_str());
       break;
   }
+}
+
+void SayOnStandardError(const std::string& text) {
+  PutConsoleText(stderr, text);
 }
 
 void InstallUserInterface(UserInterface* ui) {

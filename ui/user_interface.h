@@ -83,11 +83,16 @@ class UserInterface {
   bool assumeDefault_ = false;
   std::FILE* log_ = nullptr;
   bool logFailureReported_ = false;
+  bool consoleLossReported_ = false;
   std::unique_ptr<ConsoleWindow> console_;
   std::FILE* input_ = stdin;
   bool (*interruptArrived_)() = nullptr;
   bool (*interruptBrokeOffRead_)() = nullptr;
 };
+
+// One line for whoever reads standard error (a console, a deployment tool),
+// whatever the options: flushed at once.
+void SayOnStandardError(const std::string& text);
 
 // A message written at most once. target: 0 console only, 2 console and log,
 // any other value log only.
