@@ -8,6 +8,7 @@
 
 #include "app/test_support.h"
 #include "base/run_flags.h"
+#include "inventory/port_filter.h"
 #include "platform/file_system.h"
 
 namespace {
@@ -121,6 +122,60 @@ TEST_F(CommandLineTest, FileNameThatDoesNotFitTheReportPathIsRefusedNotCut) {
   EXPECT_FALSE(Parse({"-json", std::string(kPathBufferSize, 'd')}));
   EXPECT_FALSE(Parse({"-port", std::string(kPathBufferSize, 'e')}));
   EXPECT_STREQ(ReportPathBuffer, "kept.xml");
+}
+
+TEST_F(CommandLineTest, PathLengthIsCountedInUtf16UnitsAsWindowsCountsIt) {
+  auto repeat = [](const std::string& character, std::size_t count) {
+    std::string text;
+    for (std::size_t i = 0; i < count; ++i)
+      text += character;
+    return text;
+  };
+  const std::string cjk = "\xE6\x8A\xA5";        // three bytes, one unit
+  const std::string emoji = "\xF0\x9F\x98\x80";  // four bytes, two units
+  const std::string longest = repeat(cjk, kPathBufferSize - 1);
+  ASSERT_TRUE(Parse({"-d", longest}));
+  EXPECT_EQ(std::string(ReportPathBuffer), longest);  // all 777 bytes, none cut
+  EXPECT_FALSE(Parse({"-d", repeat(cjk, kPathBufferSize)}));
+  EXPECT_TRUE(Parse({"-json", repeat(emoji, (kPathBufferSize - 1) / 2)}));
+  EXPECT_FALSE(Parse({"-json", repeat(emoji, kPathBufferSize / 2)}));
+  // A byte that is not UTF-8 is one unit, as the ANSI code page reads it.
+  EXPECT_TRUE(Parse({"-v", std::string(kPathBufferSize - 1, '\xF6')}));
+  EXPECT_FALSE(Parse({"-v", std::string(kPathBufferSize, '\xF6')}));
+}
+
+TEST_F(CommandLineTest, UnreadableArgumentIsRefusedAndNeverTakenForAName) {
+  const std::string replaced = "r\xEF\xBF\xBD.xml";  // where U+FFFD stands for it
+  const struct {
+    std::vector<std::string> args;
+    int unreadable;
+    const char* resultFile;
+    const char* versionFile;
+  } cases[] = {
+      {{"-s", replaced}, 2, "", ""},
+      {{"-d", replaced}, 2, "", ""},
+      {{"-json", replaced, "-ql", "-v", "v.xml"}, 2, "", "v.xml"},
+      {{"-v", replaced, "-json", "r.json"}, 2, "r.json", ""},
+      {{"-n", "-port", replaced}, 3, "", ""},
+  };
+  for (const auto& c : cases) {
+    const std::string name = ::testing::PrintToString(c.args);
+    ResetUnreadableArgumentsForTesting();
+    MarkArgumentUnreadable(c.unreadable);
+    Arguments early(c.args);
+    const EarlyOptions found = ScanEarlyOptions(early.argc(), early.argv());
+    EXPECT_EQ(found.resultFile, c.resultFile) << name;
+    EXPECT_EQ(found.versionFile, c.versionFile) << name;
+    RunFlags = 0;
+    ReportPathBuffer[0] = '\0';
+    EXPECT_FALSE(Parse(c.args)) << name;
+    EXPECT_STREQ(ReportPathBuffer, "") << name;
+    EXPECT_FALSE(PortFilterActive()) << name;
+  }
+  // The same text, given as it is, is a name like any other.
+  ResetUnreadableArgumentsForTesting();
+  EXPECT_TRUE(Parse({"-d", replaced}));
+  EXPECT_EQ(std::string(ReportPathBuffer), replaced);
 }
 
 TEST_F(CommandLineTest, ResultFileNamingAPackageFileIsRefused) {

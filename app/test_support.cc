@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "app/command_line.h"
 #include "base/run_flags.h"
 #include "inventory/port_filter.h"
 #include "inventory/run_record.h"
@@ -14,6 +15,7 @@ void AppTest::SetUp() {
   ReportPathBuffer[0] = '\0';
   ResetPortFilterForTesting();
   ResetRunFactsForTesting();
+  ResetUnreadableArgumentsForTesting();
 }
 
 void AppTest::TearDown() {
@@ -21,6 +23,7 @@ void AppTest::TearDown() {
   ReportPathBuffer[0] = '\0';
   ResetPortFilterForTesting();
   ResetRunFactsForTesting();
+  ResetUnreadableArgumentsForTesting();
 }
 
 std::filesystem::path AppTest::MakeFile(const std::string& name) const {
