@@ -259,11 +259,6 @@ void MarkPortsToFlash(const XmlNode& node, int depth) {
   }
 }
 
-void ReportOnStandardError(const std::string& text) {
-  std::fputs(text.c_str(), stderr);
-  std::fflush(stderr);
-}
-
 void WriteResultFile(const json& document) {
   // Names or product texts that are not UTF-8 are replaced, never a reason to
   // lose the whole document.
@@ -271,12 +266,11 @@ void WriteResultFile(const json& document) {
   unsigned long error = 0;
   if (WriteFileAtomically(Start.resultFile, text, &error))
     return;
-  char line[kPathBufferSize + 128];
-  std::snprintf(line, sizeof line, "Error: Could not write the result file %s (error %lu).\n",
-                Start.resultFile.c_str(), error);
+  const std::string line = "Error: Could not write the result file " + Start.resultFile +
+                           " (error " + std::to_string(error) + ").\n";
   if (HasUserInterface())
-    TheUserInterface().Write("%s", line);
-  ReportOnStandardError(line);
+    TheUserInterface().Write("%s", line.c_str());
+  PrintStandardError("%s", line.c_str());
 }
 
 }  // namespace
@@ -379,8 +373,9 @@ void FinishRunResult(RunStage stage, std::int32_t exitCode) {
   const auto [reason, shown] = Reason(outcome, exitCode);
   if (!shown) {
     const std::string log = LogFilePath();
-    ReportOnStandardError(std::string(kTitle) + ": " + reason +
-                          (log.empty() ? std::string() : " (log: " + log + ")") + "\n");
+    const std::string line = std::string(kTitle) + ": " + reason +
+                             (log.empty() ? std::string() : " (log: " + log + ")") + "\n";
+    PrintStandardError("%s", line.c_str());
   }
   if (!ResultFileRequested())
     return;
