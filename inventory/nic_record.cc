@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "inventory/package.h"
 #include "inventory/port_filter.h"
@@ -18,8 +19,9 @@ namespace {
 // Callers loop below SupportedNicCount or use CurrentNicIndex, which the driver
 // keeps below it; getting here is a programming error, never a matter of input.
 [[noreturn]] void IndexOutOfRange(std::size_t index, std::size_t size) {
-  PrintStandardError("Internal error: NIC record %zu requested, inventory holds %zu.\n", index,
-                     size);
+  // Numbers spelt out: the Windows build checks formats as its runtime reads them, without %zu.
+  PrintStandardError("Internal error: NIC record %s requested, inventory holds %s.\n",
+                     std::to_string(index).c_str(), std::to_string(size).c_str());
   std::abort();
 }
 
