@@ -15,11 +15,16 @@
 //                                  buffer and a small window, runs the program in it, and
 //                                  writes to <report> (UTF-8) the console's title and sizes
 //                                  before and after, then the text on its screen
+//   testchild spawn <program> [arguments...]
+//                                  Windows: runs the program with the arguments as UTF-16, where
+//                                  "\uXXXX" in an argument stands for that one code unit (an
+//                                  unpaired surrogate, say), and exits with its exit code
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <string>
 #include <thread>
 
@@ -117,6 +122,37 @@ int Console(int argc, char** argv) {
   return static_cast<int>(code);
 }
 
+// "\uXXXX" (four hexadecimal digits) as the one UTF-16 unit it names.
+std::wstring WithCodeUnits(const char* text) {
+  const int length = static_cast<int>(std::strlen(text));
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  wide.resize(
+      static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, text, length, wide.data(), length)));
+  for (std::size_t at = wide.find(L"\\u"); at != std::wstring::npos;
+       at = wide.find(L"\\u", at + 1)) {
+    const std::wstring digits = wide.substr(at + 2, 4);
+    if (digits.size() == 4)
+      wide.replace(at, 6, 1, static_cast<wchar_t>(std::wcstoul(digits.c_str(), nullptr, 16)));
+  }
+  return wide;
+}
+
+int Spawn(int argc, char** argv) {
+  std::wstring command = L"\"" + WithCodeUnits(argv[2]) + L"\"";
+  for (int i = 3; i < argc; ++i)
+    command += L" \"" + WithCodeUnits(argv[i]) + L"\"";
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                      &startup, &process))
+    return 4;
+  WaitForSingleObject(process.hProcess, INFINITE);
+  DWORD code = 0;
+  GetExitCodeProcess(process.hProcess, &code);
+  return static_cast<int>(code);
+}
+
 }  // namespace
 #endif
 
@@ -155,6 +191,8 @@ int main(int argc, char** argv) {
     return Hold(argv[2], std::atof(argv[3]));
   if (argc >= 4 && std::strcmp(argv[1], "console") == 0)
     return Console(argc, argv);
+  if (argc >= 3 && std::strcmp(argv[1], "spawn") == 0)
+    return Spawn(argc, argv);
   if (argc >= 4 && std::strcmp(argv[1], "hold-name") == 0)
     return HoldName(argv[2], std::atof(argv[3]));
 #endif
