@@ -36,8 +36,12 @@ bool NamesWindows1252(const char* name, std::size_t length) {
 }
 
 char* ConvertWindows1252TextToUtf8(const unsigned char* data, std::size_t size) {
-  // Every byte becomes at most three.
-  char* text = static_cast<char*>(std::malloc(3 * size + 1));
+  // Sized to the text, not to three bytes a byte: a descriptor may be large.
+  std::size_t bytes = 0;
+  char scratch[4];
+  for (std::size_t i = 0; i < size; ++i)
+    bytes += EncodeUtf8(Windows1252CodePoint(data[i]), scratch);
+  char* text = static_cast<char*>(std::malloc(bytes + 1));
   if (text == nullptr)
     return nullptr;
   char* out = text;
