@@ -137,10 +137,6 @@ void MarkArgumentUnreadable(int index) {
   UnreadableArguments.push_back(index);
 }
 
-void ResetUnreadableArgumentsForTesting() {
-  UnreadableArguments.clear();
-}
-
 bool ParseCommandLine(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     if (IsUnreadable(i))

@@ -20,7 +20,6 @@ EarlyOptions ScanEarlyOptions(int argc, char** argv);
 // as a name it would reach a look-alike file). It is refused as an invalid
 // option wherever it stands, and never taken as an option's file or port.
 void MarkArgumentUnreadable(int index);
-void ResetUnreadableArgumentsForTesting();
 
 // ORs option bits into RunFlags and fills ReportPathBuffer; rewrites a leading
 // "/" of an argument it reads into "-". False at the first argument it does not

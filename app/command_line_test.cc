@@ -8,7 +8,6 @@
 
 #include "app/test_support.h"
 #include "base/run_flags.h"
-#include "inventory/port_filter.h"
 #include "platform/file_system.h"
 
 namespace {
@@ -142,40 +141,6 @@ TEST_F(CommandLineTest, PathLengthIsCountedInUtf16UnitsAsWindowsCountsIt) {
   // A byte that is not UTF-8 is one unit, as the ANSI code page reads it.
   EXPECT_TRUE(Parse({"-v", std::string(kPathBufferSize - 1, '\xF6')}));
   EXPECT_FALSE(Parse({"-v", std::string(kPathBufferSize, '\xF6')}));
-}
-
-TEST_F(CommandLineTest, UnreadableArgumentIsRefusedAndNeverTakenForAName) {
-  const std::string replaced = "r\xEF\xBF\xBD.xml";  // where U+FFFD stands for it
-  const struct {
-    std::vector<std::string> args;
-    int unreadable;
-    const char* resultFile;
-    const char* versionFile;
-  } cases[] = {
-      {{"-s", replaced}, 2, "", ""},
-      {{"-d", replaced}, 2, "", ""},
-      {{"-json", replaced, "-ql", "-v", "v.xml"}, 2, "", "v.xml"},
-      {{"-v", replaced, "-json", "r.json"}, 2, "r.json", ""},
-      {{"-n", "-port", replaced}, 3, "", ""},
-  };
-  for (const auto& c : cases) {
-    const std::string name = ::testing::PrintToString(c.args);
-    ResetUnreadableArgumentsForTesting();
-    MarkArgumentUnreadable(c.unreadable);
-    Arguments early(c.args);
-    const EarlyOptions found = ScanEarlyOptions(early.argc(), early.argv());
-    EXPECT_EQ(found.resultFile, c.resultFile) << name;
-    EXPECT_EQ(found.versionFile, c.versionFile) << name;
-    RunFlags = 0;
-    ReportPathBuffer[0] = '\0';
-    EXPECT_FALSE(Parse(c.args)) << name;
-    EXPECT_STREQ(ReportPathBuffer, "") << name;
-    EXPECT_FALSE(PortFilterActive()) << name;
-  }
-  // The same text, given as it is, is a name like any other.
-  ResetUnreadableArgumentsForTesting();
-  EXPECT_TRUE(Parse({"-d", replaced}));
-  EXPECT_EQ(std::string(ReportPathBuffer), replaced);
 }
 
 TEST_F(CommandLineTest, ResultFileNamingAPackageFileIsRefused) {

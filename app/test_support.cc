@@ -3,7 +3,6 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "app/command_line.h"
 #include "base/run_flags.h"
 #include "inventory/port_filter.h"
 #include "inventory/run_record.h"
@@ -15,7 +14,6 @@ void AppTest::SetUp() {
   ReportPathBuffer[0] = '\0';
   ResetPortFilterForTesting();
   ResetRunFactsForTesting();
-  ResetUnreadableArgumentsForTesting();
 }
 
 void AppTest::TearDown() {
@@ -23,7 +21,6 @@ void AppTest::TearDown() {
   ReportPathBuffer[0] = '\0';
   ResetPortFilterForTesting();
   ResetRunFactsForTesting();
-  ResetUnreadableArgumentsForTesting();
 }
 
 std::filesystem::path AppTest::MakeFile(const std::string& name) const {
