@@ -1,7 +1,6 @@
 #include "files/code_page.h"
 
 #include <cstdlib>
-#include <cstring>
 #include <string_view>
 
 #include "base/ascii.h"

@@ -8,9 +8,10 @@
 #include <string_view>
 #include <vector>
 
-// The UTF-16 form of a UTF-8 text. Bytes that are not UTF-8 (a file name from a
-// descriptor saved in the ANSI code page, say) are read in the ANSI code page,
-// as the byte-string calls always read them, so such a name still finds its file.
+// The UTF-16 form of a UTF-8 text. Bytes that are not UTF-8 (rare since the XML
+// library converts files saved in a code page; a file marked UTF-8 that is
+// not, say) are read in the ANSI code page, as the byte-string calls always
+// read them, so such a name still finds its file.
 std::wstring WidenUtf8(std::string_view text);
 
 // The UTF-8 form of a UTF-16 text; an unpaired surrogate becomes U+FFFD.
