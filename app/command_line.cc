@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "app/package_files.h"
+#include "app/run_files.h"
 #include "base/ascii.h"
 #include "base/run_flags.h"
 #include "base/utf8.h"
@@ -177,9 +177,9 @@ bool ParseCommandLine(int argc, char** argv) {
     } else if (EqualsIgnoringCase(arg, "-y")) {
       RunFlags |= RUN_ASSUME_DEFAULT;
     } else if (EqualsIgnoringCase(arg, "-json")) {
-      // The run found the file before start-up; here it is only checked.
-      const char* file = TakeArgument(argc, argv, &i);
-      if (file == nullptr || NamesPackageFile(file))
+      // The run found the file before start-up (ScanEarlyOptions); its path is
+      // checked with the others (CheckOptionPaths).
+      if (TakeArgument(argc, argv, &i) == nullptr)
         return false;
     } else if (EqualsIgnoringCase(arg, "-port")) {
       const char* port = TakeArgument(argc, argv, &i);
@@ -208,13 +208,27 @@ EarlyOptions ScanEarlyOptions(int argc, char** argv) {
       early.version = true;
     } else if (TakesArgument(arg.c_str())) {
       const char* value = TakeArgument(argc, argv, &i);
-      if (value != nullptr && EqualsIgnoringCase(arg, "-json"))
+      if (value == nullptr)
+        continue;
+      if (EqualsIgnoringCase(arg, "-json")) {
+        early.resultFileGiven = true;
         early.resultFile = value;
-      if (value != nullptr && EqualsIgnoringCase(arg, "-v"))
-        early.versionFile = value;
+      } else if (!EqualsIgnoringCase(arg, "-port")) {
+        early.reportPath = value;
+        early.reportOption = LowerAscii(arg[1]);
+      }
     }
   }
   return early;
+}
+
+std::vector<std::string> EarlyOptions::Paths() const {
+  std::vector<std::string> paths;
+  if (reportOption != 0)
+    paths.push_back(reportPath);
+  if (resultFileGiven)
+    paths.push_back(resultFile);
+  return paths;
 }
 
 bool CheckOptionCompatibility() {
@@ -229,10 +243,8 @@ bool CheckOptionCompatibility() {
   return true;
 }
 
-bool CheckReportPath() {
-  if ((RunFlags & (RUN_WRITE_REPORT | RUN_VERIFY_FILE)) == 0)
-    return true;
-  return !NamesPackageFile(ReportPathBuffer);
+bool CheckOptionPaths(const EarlyOptions& early) {
+  return OptionPathsAreSafe(early.Paths());
 }
 
 void ShowUsage(char* programPath) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // What the command line asks for before start-up, read by the parser's rules
 // without changing anything: a help request, the version line, and the files
@@ -10,8 +11,17 @@
 struct EarlyOptions {
   bool help = false;
   bool version = false;
-  std::string resultFile;   // the last -json file that fits the path buffer
-  std::string versionFile;  // the last -v file that fits the path buffer
+  bool resultFileGiven = false;
+  std::string resultFile;  // the last -json file that fits the path buffer
+  // The report path as the run will use it: the file of the last -d, -u or
+  // -v, and which of them it was ('d', 'u', 'v'; 0 for none).
+  std::string reportPath;
+  char reportOption = 0;
+
+  // The -v file, when the report path is one.
+  std::string VersionFile() const { return reportOption == 'v' ? reportPath : std::string(); }
+  // Every path the options name: the report path and the result file.
+  std::vector<std::string> Paths() const;
 };
 EarlyOptions ScanEarlyOptions(int argc, char** argv);
 
@@ -29,10 +39,11 @@ bool ParseCommandLine(int argc, char** argv);
 // False when the options in RunFlags may not be combined.
 bool CheckOptionCompatibility();
 
-// False when -d or -v names one of the package's own files (the descriptor,
-// its image, the discovery file): both modes delete the file at their path
-// first, and a typo must not destroy the package.
-bool CheckReportPath();
+// False when a path the options name is empty, names a file the run itself
+// uses (the package, the log, a lock), or the same file as another option's
+// path: the modes remove or write the files at these paths, and a typo must
+// not destroy the package, wipe the log or open the lock.
+bool CheckOptionPaths(const EarlyOptions& early);
 
 // Writes the usage text to console and log; shortens programPath in place.
 void ShowUsage(char* programPath);

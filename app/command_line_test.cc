@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "app/startup.h"
 #include "app/test_support.h"
 #include "base/run_flags.h"
 #include "platform/file_system.h"
@@ -143,15 +145,53 @@ TEST_F(CommandLineTest, PathLengthIsCountedInUtf16UnitsAsWindowsCountsIt) {
   EXPECT_FALSE(Parse({"-v", std::string(kPathBufferSize, '\xF6')}));
 }
 
-TEST_F(CommandLineTest, ResultFileNamingAPackageFileIsRefused) {
+// Every path an option names is kept off the run's own files (the package,
+// the discovery file, the log, the locks) and off the other option's path,
+// whatever its spelling; nothing else is refused.
+TEST_F(CommandLineTest, OptionPathsNeverNameAFileOfTheRunNorEachOther) {
   CurrentDirectory here(scratch_);
   std::ofstream(scratch_ / "NICFWData.xml")
-      << "<nic_fw_package><nic><nic venid=\"1\" fwFile=\"p3p_rom.bin\"/></nic></nic_fw_package>";
-  for (const char* path : {"NICFWData.xml", "./NICFWData.xml", "tempNicList.xml", "p3p_rom.bin",
-                           "sub/../p3p_rom.bin"}) {
-    EXPECT_FALSE(Parse({"-json", path})) << path;
+      << "<nic_fw_package><nic><nic venid=\"1\" fwFile=\"p3p_rom.bin\"/>"
+         "<nic venid=\"2\" fwFile=\"other_rom.bin\"/></nic></nic_fw_package>";
+  std::ofstream(scratch_ / "p3p_rom.bin") << "rom";
+  const std::string temp = (scratch_ / "temp").string();
+  std::filesystem::create_directories(temp);
+  ScopedEnvironment tempVariable(TempDirectoryVariable(), temp);
+  ScopedEnvironment lockDirectory("ZENTAVOR_LOCK_DIR", (scratch_ / "run").string());
+  const std::string log = LogFileOfThisMachine();
+  const std::string vendorLock = temp + PathSeparator() + "netxen_lock_file";
+  const struct {
+    std::vector<std::string> args;
+    bool safe;
+  } cases[] = {
+      {{"-n", "-json", "result.json"}, true},
+      {{"-d", "report.xml", "-json", "result.json"}, true},
+      {{"-ql", "-v", "NICFWData.json"}, true},
+      {{"-json", "NICFWData.xml"}, false},
+      {{"-json", "./NICFWData.xml"}, false},
+      {{"-json", "tempNicList.xml"}, false},
+      {{"-d", "p3p_rom.bin"}, false},
+      {{"-d", "sub/../p3p_rom.bin"}, false},
+      {{"-u", "other_rom.bin"}, false},  // every kind's image, not only the one flashed
+      {{"-ql", "-v", "NICFWData.xml"}, false},
+      {{"-json", log}, false},
+      {{"-json", vendorLock}, false},
+      {{"-d", "same.xml", "-json", "same.xml"}, false},
+      {{"-u", "report.xml", "-json", "./report.xml"}, false},
+      {{"-ql", "-v", "v.xml", "-json", "v.xml"}, false},
+      {{"-json", ""}, false},
+      {{"-d", ""}, false},
+  };
+  for (const auto& c : cases) {
+    Arguments arguments(c.args);
+    const EarlyOptions early = ScanEarlyOptions(arguments.argc(), arguments.argv());
+    EXPECT_EQ(CheckOptionPaths(early), c.safe) << ::testing::PrintToString(c.args);
   }
-  EXPECT_TRUE(Parse({"-json", "result.json", "-JSON", "NICFWData.json"}));
+  // The single-instance lock is a file on POSIX only; there it is one of the run's.
+  if (const std::string lock = InstanceLockFile(); !lock.empty()) {
+    Arguments arguments({"-json", lock});
+    EXPECT_FALSE(CheckOptionPaths(ScanEarlyOptions(arguments.argc(), arguments.argv())));
+  }
 }
 
 TEST_F(CommandLineTest, EarlyLookFindsHelpVersionAndFilesByTheParsersRules) {
@@ -179,7 +219,7 @@ TEST_F(CommandLineTest, EarlyLookFindsHelpVersionAndFilesByTheParsersRules) {
     EXPECT_EQ(early.help, c.help) << name;
     EXPECT_EQ(early.version, c.version) << name;
     EXPECT_EQ(early.resultFile, c.resultFile) << name;
-    EXPECT_EQ(early.versionFile, c.versionFile) << name;
+    EXPECT_EQ(early.VersionFile(), c.versionFile) << name;
     // Nothing is rewritten before start-up.
     EXPECT_EQ(arguments[1], c.args[0]) << name;
   }

@@ -46,7 +46,9 @@ int FirmwareCount() {
 }
 
 std::int32_t VerifyOnly(std::uint32_t, UserInterface&) {
-  return CheckDependencies();
+  const std::int32_t result = CheckDependencies();
+  NoteOutcome(result == 0 ? Outcome::kDependenciesChecked : Outcome::kFailed);
+  return result;
 }
 std::int32_t FinishRun(std::uint32_t, UserInterface&) {
   return 0;

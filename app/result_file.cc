@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/package_files.h"
+#include "app/run_files.h"
 #include "app/startup.h"
 #include "base/ascii.h"
 #include "base/product.h"
@@ -17,6 +17,7 @@
 #include "platform/own_version.h"
 #include "platform/process.h"
 #include "ui/user_interface.h"
+#include "update/reports.h"
 #include "xml/xml.h"
 
 namespace {
@@ -64,65 +65,17 @@ const char* ModeName(RunStage stage, RunMode mode, std::uint32_t runFlags) {
   return (runFlags & RUN_CHECK_ONLY) != 0 ? "check" : "update";
 }
 
-// The words of the exit codes that mean "no supported port" in a mode.
-std::string NoPortWord() {
-  return TheRunFacts().stop == StopKind::kNoServedPort ? "no-supported-port" : "failed";
-}
-
-std::string ModeOutcome(RunMode mode, std::uint32_t runFlags, std::int32_t exitCode) {
-  switch (mode) {
-    case RunMode::kShowInstalled:
-      return exitCode == 0 ? "table-shown" : NoPortWord();
-    case RunMode::kWriteReport:
-      return exitCode == 1 ? "report-written" : NoPortWord();
-    case RunMode::kReadReport:
-      if (exitCode == 2)
-        return "replayed";
-      return exitCode == 3 && TheRunFacts().stop == StopKind::kNone ? "nothing-selected" : "failed";
-    case RunMode::kVersionFile:
-      if (exitCode == 0)
-        return "version-file-written";
-      return exitCode == 4 ? NoPortWord() : "failed";
-    case RunMode::kVerifyFile:
-      return exitCode == 0 ? "dependencies-checked" : "failed";
-    case RunMode::kUpdate:
-      break;
-  }
-  if ((runFlags & RUN_UPDATE_FAILED) != 0)
-    return (runFlags & RUN_UPDATED) != 0 ? "updated-with-errors" : "failed";
-  if ((runFlags & RUN_CHECK_ONLY) != 0) {
-    switch (exitCode) {
-      case 4:
-        return "update-recommended";
-      case 5:
-        return "all-current";
-      case 6:
-        return "some-newer";
-      default:
-        return NoPortWord();
-    }
-  }
-  switch (exitCode) {
-    case 2:
-      return "updated";
-    case 3:
-      return (runFlags & RUN_CANCELLED) != 0 ? "cancelled" : "nothing-selected";
-    default:
-      return NoPortWord();
-  }
-}
-
 // The reason of a run that fell short, and whether the console already shows it.
-std::pair<std::string, bool> Reason(const std::string& outcome, std::int32_t exitCode) {
+std::pair<std::string, bool> Reason(Outcome outcome, std::int32_t exitCode) {
   const RunFacts& facts = TheRunFacts();
   const bool console = HasUserInterface() && !TheUserInterface().silent();
-  if (IsSuccessOutcome(outcome))
+  if (IsSuccess(outcome))
     return {std::string(), true};
-  if (outcome == "cancelled")
+  if (outcome == Outcome::kCancelled)
     return {"Firmware upgrade cancelled by User", console};
-  if (outcome == "interrupted")
+  if (outcome == Outcome::kInterrupted)
     return {facts.interrupt, facts.interruptShown};
-  if (outcome == "refused")
+  if (outcome == Outcome::kRefused)
     return {"The options were refused: see the usage text.", console};
   std::string reason = facts.reason;
   if (reason.empty())
@@ -155,13 +108,11 @@ const char* DecisionWord(const PortFacts& port, std::uint32_t runFlags) {
   }
   if (!PortIsChosen(port.nic))
     return "filtered";
-  // Ports after the one answered with q were never asked: the quit covers them.
+  // Ports after the one answered with q were never asked: the quit covers
+  // them. A check (-n) asks nothing, even when an interrupt cut it short.
+  if ((runFlags & RUN_CHECK_ONLY) != 0)
+    return nullptr;
   return (runFlags & RUN_CANCELLED) != 0 ? "quit" : nullptr;
-}
-
-bool HoldsPackageVersion(const NicRecord& nic) {
-  return (nic.flags & NIC_SUPPORTED) != 0 && InstalledVersionReadWhole(nic) &&
-         nic.installedVersion == nic.availableVersion;
 }
 
 json PackageIs(const NicRecord& nic) {
@@ -176,13 +127,20 @@ json PackageIs(const NicRecord& nic) {
   return nic.installedVersion == nic.availableVersion ? "same" : "older";
 }
 
+// A replay hands the whole report to the utility, which answers once for all
+// ports: a marked port is judged by what it holds afterwards (the utility may
+// have written some ports before it failed), except when the utility said it
+// had nothing to do (5): then nothing was flashed.
+json ReplayFlashEntry(const PortFacts& port) {
+  const std::optional<std::int32_t>& replayed = TheRunFacts().replayExitCode;
+  if (!port.markedForFlash || !replayed.has_value() || *replayed == 5)
+    return nullptr;
+  return {{"exit_code", nullptr}, {"result", HoldsPackageVersion(port.nic) ? "updated" : "failed"}};
+}
+
 json FlashEntry(const PortFacts& port, const char* decision, bool replay) {
-  if (replay) {
-    if (!port.markedForFlash)
-      return nullptr;
-    return {{"exit_code", nullptr},
-            {"result", HoldsPackageVersion(port.nic) ? "updated" : "failed"}};
-  }
+  if (replay)
+    return ReplayFlashEntry(port);
   if (port.flashTried) {
     const bool updated = port.flashStarted && port.flashExitCode == 0;
     return {{"exit_code", port.flashExitCode}, {"result", updated ? "updated" : "failed"}};
@@ -218,10 +176,18 @@ json PortEntry(const PortFacts& port, std::uint32_t runFlags, bool replay) {
   return entry;
 }
 
-// Whether the firmware flashed in this run waits for a reboot: false when
-// nothing was flashed, null when discovery did not say.
-json RebootRequired(std::uint32_t runFlags) {
-  if ((runFlags & RUN_UPDATED) == 0)
+bool FlashedSomePort(const json& ports) {
+  for (const json& port : ports) {
+    if (port["flash"].is_object() && port["flash"]["result"] == "updated")
+      return true;
+  }
+  return false;
+}
+
+// Whether the firmware flashed in this run waits for a reboot: false when no
+// port was flashed, null when discovery did not say.
+json RebootRequired(const json& ports) {
+  if (!FlashedSomePort(ports))
     return false;
   const std::optional<std::string>& takesEffect = TheRunFacts().takesEffect;
   if (!takesEffect.has_value())
@@ -259,6 +225,24 @@ void MarkPortsToFlash(const XmlNode& node, int depth) {
   }
 }
 
+// A port the report marked that does not hold the package's version after a
+// replay the utility called a success: the first such port is the reason.
+void NoteMissedReplayedPorts() {
+  const std::optional<std::int32_t>& replayed = TheRunFacts().replayExitCode;
+  if (!replayed.has_value() || *replayed != 0)
+    return;
+  for (PortFacts& port : TheRunFacts().ports) {
+    if (!port.markedForFlash || HoldsPackageVersion(port.nic))
+      continue;
+    FirmwareVersion available = port.nic.availableVersion;  // Text() caches, so a copy
+    NoteStop(StopKind::kFailed,
+             "Port " + port.nic.pciLocation + " (MAC " + port.nic.macAddress + ") holds firmware " +
+                 InstalledVersionText(port.nic) + " after the replay, not the package's " +
+                 available.Text(),
+             false);
+  }
+}
+
 void WriteResultFile(const json& document) {
   // Names or product texts that are not UTF-8 are replaced, never a reason to
   // lose the whole document.
@@ -270,7 +254,7 @@ void WriteResultFile(const json& document) {
                            " (error " + std::to_string(error) + ").\n";
   if (HasUserInterface())
     TheUserInterface().Write("%s", line.c_str());
-  PrintStandardError("%s", line.c_str());
+  SayOnStandardError(line);
 }
 
 }  // namespace
@@ -278,48 +262,30 @@ void WriteResultFile(const json& document) {
 void BeginRunResult(int argc, char** argv, const EarlyOptions& early) {
   Start.time = std::time(nullptr);
   Start.arguments.assign(argv, argv + argc);
-  if (early.resultFile.empty() || NamesPackageFile(early.resultFile.c_str()))
+  // The result and the version file are this run's to replace only when no
+  // path the options name is a file of the run or another option's file.
+  // Nothing is removed yet: not before the single-instance lock is held.
+  if (!OptionPathsAreSafe(early.Paths()))
     return;
   Start.resultFile = early.resultFile;
-  Start.versionFile = early.versionFile;
-  // An old result must never pass for this run's.
-  RemoveFile(Start.resultFile.c_str());
+  Start.versionFile = early.VersionFile();
 }
 
 bool ResultFileRequested() {
   return !Start.resultFile.empty();
 }
 
-std::string OutcomeWord(RunStage stage, RunMode mode, std::uint32_t runFlags,
-                        std::int32_t exitCode) {
-  switch (stage) {
-    case RunStage::kVersion:
-      return "version-shown";
-    case RunStage::kHelp:
-      return "help-shown";
-    case RunStage::kOptionsRefused:
-      return "refused";
-    case RunStage::kStartup: {
-      const StopKind stop = TheRunFacts().stop;
-      return stop == StopKind::kBusy || stop == StopKind::kAnotherRun ? "busy" : "failed";
+bool ClearStaleOutputs() {
+  // An old result or version file must never pass for this run's: one that
+  // cannot be removed keeps the run from starting its mode. Something other
+  // than a file at the path is left as it is; writing there is then refused.
+  for (const std::string* file : {&Start.resultFile, &Start.versionFile}) {
+    if (!file->empty() && RemoveEarlierFile(file->c_str()) == EarlierFile::kCannotBeRemoved) {
+      NoteOutcome(Outcome::kFailed);
+      return false;
     }
-    case RunStage::kMode:
-      break;
   }
-  if (!TheRunFacts().interrupt.empty())
-    return "interrupted";
-  return ModeOutcome(mode, runFlags, exitCode);
-}
-
-bool IsSuccessOutcome(const std::string& outcome) {
-  for (const char* success :
-       {"updated", "nothing-selected", "update-recommended", "all-current", "some-newer",
-        "table-shown", "report-written", "replayed", "version-file-written", "dependencies-checked",
-        "help-shown", "version-shown"}) {
-    if (outcome == success)
-      return true;
-  }
-  return false;
+  return true;
 }
 
 std::string IsoLocalTime(std::time_t when) {
@@ -345,7 +311,7 @@ std::string IsoLocalTime(std::time_t when) {
 
 nlohmann::ordered_json ResultDocument(RunStage stage, std::int32_t exitCode) {
   const RunMode mode = SelectRunMode(RunFlags).mode;
-  const std::string outcome = OutcomeWord(stage, mode, RunFlags, exitCode);
+  const Outcome outcome = TheRunFacts().outcome;
   const bool replay = stage == RunStage::kMode && mode == RunMode::kReadReport;
   const char* modeName = ModeName(stage, mode, RunFlags);
   json ports = json::array();
@@ -360,36 +326,35 @@ nlohmann::ordered_json ResultDocument(RunStage stage, std::int32_t exitCode) {
       {"started", IsoLocalTime(Start.time)},
       {"ended", IsoLocalTime(std::time(nullptr))},
       {"exit_code", exitCode},
-      {"outcome", outcome},
+      {"outcome", OutcomeWord(outcome)},
       {"reason", Nullable(Reason(outcome, exitCode).first)},
-      {"reboot_required", RebootRequired(RunFlags)},
+      {"reboot_required", RebootRequired(ports)},
       {"log", Nullable(log)},
       {"ports", ports},
   };
 }
 
 void FinishRunResult(RunStage stage, std::int32_t exitCode) {
-  const std::string outcome = OutcomeWord(stage, SelectRunMode(RunFlags).mode, RunFlags, exitCode);
-  const auto [reason, shown] = Reason(outcome, exitCode);
+  const auto [reason, shown] = Reason(TheRunFacts().outcome, exitCode);
   if (!shown) {
     const std::string log = LogFilePath();
     const std::string line = std::string(kTitle) + ": " + reason +
                              (log.empty() ? std::string() : " (log: " + log + ")") + "\n";
-    PrintStandardError("%s", line.c_str());
+    SayOnStandardError(line);
   }
-  if (!ResultFileRequested())
-    return;
-  // A -ql -v run kept out at start-up ends with 0, its success code: no old
+  // A -ql -v run stopped at start-up ends with 0, its success code: no old
   // version file may stand beside that. Another run holding the lock may be
   // writing that very file, so it is left to that run.
-  if (stage == RunStage::kStartup && !Start.versionFile.empty() &&
-      TheRunFacts().stop != StopKind::kAnotherRun && !NamesPackageFile(Start.versionFile.c_str()))
-    RemoveFile(Start.versionFile.c_str());
-  WriteResultFile(ResultDocument(stage, exitCode));
+  if (stage == RunStage::kStartup && !Start.versionFile.empty() && HasUserInterface() &&
+      TheRunFacts().stop != StopKind::kAnotherRun)
+    RemoveEarlierFile(Start.versionFile.c_str());
+  if (ResultFileRequested())
+    WriteResultFile(ResultDocument(stage, exitCode));
 }
 
 void LearnReplayedPorts(const char* reportPath) {
   RunDiscovery();
   XmlResult parsed;
   MarkPortsToFlash(XmlNode::ParseFile(reportPath, nullptr, &parsed), 0);
+  NoteMissedReplayedPorts();
 }

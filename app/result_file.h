@@ -16,22 +16,24 @@
 enum class RunStage { kVersion, kStartup, kOptionsRefused, kHelp, kMode };
 
 // Called first of all: notes the start time and the command line as given,
-// and removes a stale file at the -json path (unless that names a package file).
+// and the result and version files this run may replace: none when a path
+// the options name is refused (see OptionPathsAreSafe).
 void BeginRunResult(int argc, char** argv, const EarlyOptions& early);
 
 // True when the command line names a result file that may be written.
 bool ResultFileRequested();
+
+// Before the mode runs, with the single-instance lock held: removes the result
+// and version files earlier runs left. False, said on standard error and in
+// the log, when one stands there and cannot be removed: the run must then not
+// start its mode, or the old file would pass for this run's.
+bool ClearStaleOutputs();
 
 // The reason on standard error and the result file, once, at the end of a run.
 void FinishRunResult(RunStage stage, std::int32_t exitCode);
 
 // After a replay: one discovery, and which ports the report marked for flashing.
 void LearnReplayedPorts(const char* reportPath);
-
-// The outcome word of a run that got as far as stage and ended with exitCode.
-std::string OutcomeWord(RunStage stage, RunMode mode, std::uint32_t runFlags,
-                        std::int32_t exitCode);
-bool IsSuccessOutcome(const std::string& outcome);
 
 // "2026-12-07T11:33:44+01:00": local time with its offset from UTC.
 std::string IsoLocalTime(std::time_t when);

@@ -12,54 +12,25 @@
 
 namespace {
 
-// The outcome word must follow the exit-code contract of every mode: a word
-// that says success for a failure code is what a fleet would act on.
-TEST(OutcomeWordTest, EachModeAndExitCodeGetsItsWord) {
-  const struct {
-    RunMode mode;
-    std::uint32_t flags;
-    std::int32_t exitCode;
-    StopKind stop;
-    const char* word;
-  } cases[] = {
-      {RunMode::kUpdate, RUN_UPDATED, 2, StopKind::kNone, "updated"},
-      {RunMode::kUpdate, RUN_UPDATED | RUN_UPDATE_FAILED, 0, StopKind::kFailed,
-       "updated-with-errors"},
-      {RunMode::kUpdate, RUN_UPDATE_FAILED, 0, StopKind::kFailed, "failed"},
-      {RunMode::kUpdate, 0, 3, StopKind::kNone, "nothing-selected"},
-      {RunMode::kUpdate, RUN_CANCELLED, 3, StopKind::kNone, "cancelled"},
-      {RunMode::kUpdate, 0, 0, StopKind::kNoServedPort, "no-supported-port"},
-      {RunMode::kUpdate, 0, 0, StopKind::kFailed, "failed"},
-      {RunMode::kUpdate, RUN_CHECK_ONLY, 4, StopKind::kNone, "update-recommended"},
-      {RunMode::kUpdate, RUN_CHECK_ONLY, 5, StopKind::kNone, "all-current"},
-      {RunMode::kUpdate, RUN_CHECK_ONLY, 6, StopKind::kNone, "some-newer"},
-      {RunMode::kUpdate, RUN_CHECK_ONLY, 0, StopKind::kNoServedPort, "no-supported-port"},
-      {RunMode::kShowInstalled, 0, 0, StopKind::kNone, "table-shown"},
-      {RunMode::kShowInstalled, 0, 2, StopKind::kFailed, "failed"},
-      {RunMode::kShowInstalled, 0, 2, StopKind::kNoServedPort, "no-supported-port"},
-      {RunMode::kWriteReport, 0, 1, StopKind::kNone, "report-written"},
-      {RunMode::kWriteReport, 0, 0, StopKind::kFailed, "failed"},
-      {RunMode::kReadReport, RUN_UPDATED, 2, StopKind::kNone, "replayed"},
-      {RunMode::kReadReport, 0, 3, StopKind::kNone, "nothing-selected"},
-      {RunMode::kReadReport, 0, 3, StopKind::kFailed, "failed"},  // image missing
-      {RunMode::kReadReport, 0, 0, StopKind::kFailed, "failed"},
-      {RunMode::kVersionFile, 0, 0, StopKind::kNone, "version-file-written"},
-      {RunMode::kVersionFile, 0, 1, StopKind::kFailed, "failed"},
-      {RunMode::kVersionFile, 0, 4, StopKind::kNoServedPort, "no-supported-port"},
-      {RunMode::kVersionFile, 0, 4, StopKind::kFailed, "failed"},
-      {RunMode::kVerifyFile, 0, 0, StopKind::kNone, "dependencies-checked"},
-  };
-  for (const auto& c : cases) {
-    ResetRunFactsForTesting();
-    NoteStop(c.stop, "why", false);
-    const std::string word = OutcomeWord(RunStage::kMode, c.mode, c.flags, c.exitCode);
-    EXPECT_EQ(word, c.word) << static_cast<int>(c.mode) << " " << c.exitCode;
-    EXPECT_EQ(IsSuccessOutcome(word), c.stop == StopKind::kNone && word != "cancelled") << word;
-  }
+// A run that stopped short says whether the package served none of the ports
+// or the run failed; only the outcomes of a run that did its job are successes.
+TEST(OutcomeWordTest, ShortfallAndSuccessWords) {
   ResetRunFactsForTesting();
-  NoteStop(StopKind::kAnotherRun, "held", false);
-  EXPECT_EQ(OutcomeWord(RunStage::kStartup, RunMode::kUpdate, 0, 0), "busy");
-  EXPECT_EQ(OutcomeWord(RunStage::kOptionsRefused, RunMode::kUpdate, 0, 0), "refused");
+  NoteStop(StopKind::kNoServedPort, "Device discovery failed with error code 0", false);
+  EXPECT_STREQ(OutcomeWord(ShortfallOutcome()), "no-supported-port");
+  ResetRunFactsForTesting();
+  NoteStop(StopKind::kFailed, "Loading configuration file NICFWData.xml failed.", false);
+  EXPECT_STREQ(OutcomeWord(ShortfallOutcome()), "failed");
+  // No verdict reached (an exception ended the mode) reads as failed.
+  EXPECT_STREQ(OutcomeWord(Outcome::kNone), "failed");
+  EXPECT_FALSE(IsSuccess(Outcome::kNone));
+  for (const Outcome failure :
+       {Outcome::kUpdatedWithErrors, Outcome::kCancelled, Outcome::kInterrupted,
+        Outcome::kNoSupportedPort, Outcome::kRefused, Outcome::kBusy, Outcome::kFailed})
+    EXPECT_FALSE(IsSuccess(failure)) << OutcomeWord(failure);
+  for (const Outcome success : {Outcome::kUpdated, Outcome::kNothingSelected, Outcome::kSomeNewer,
+                                Outcome::kReplayed, Outcome::kVersionShown})
+    EXPECT_TRUE(IsSuccess(success)) << OutcomeWord(success);
   ResetRunFactsForTesting();
 }
 
@@ -117,10 +88,13 @@ TEST_F(ResultDocumentTest, PortsCarryDecisionFlashAndComparison) {
   NoteFlash(1, false, 98);
   NoteDecision(2, PortDecision::kSkipped);
   NoteDiscoveryRead("reboot");
+  NoteStop(StopKind::kFailed, "Command to upgrade firmware failed with internal error code 98\n",
+           false);
+  NoteOutcome(Outcome::kUpdatedWithErrors);
   RunFlags = RUN_UPDATED | RUN_UPDATE_FAILED;
   const auto document = ResultDocument(RunStage::kMode, 0);
   RunFlags = 0;
-  EXPECT_EQ(document["outcome"], "updated-with-errors");
+  EXPECT_EQ(document["reason"], "Command to upgrade firmware failed with internal error code 98");
   EXPECT_EQ(document["reboot_required"], true);
   const auto& ports = document["ports"];
   ASSERT_EQ(ports.size(), 4u);
@@ -143,11 +117,15 @@ TEST_F(ResultDocumentTest, QuitCoversUnaskedPortsAndSelectedOnesAreNotRun) {
   NoteDecision(0, PortDecision::kSelected);
   NoteDecision(1, PortDecision::kQuit);
   NoteDiscoveryRead("reboot");
+  NoteOutcome(Outcome::kCancelled);
   RunFlags = RUN_CANCELLED;
   const auto document = ResultDocument(RunStage::kMode, 3);
+  // A check decides nothing, even when an interrupt cut it short.
+  RunFlags = RUN_CANCELLED | RUN_CHECK_ONLY;
+  const auto check = ResultDocument(RunStage::kMode, 0);
   RunFlags = 0;
-  EXPECT_EQ(document["outcome"], "cancelled");
   EXPECT_EQ(document["reason"], "Firmware upgrade cancelled by User");
+  EXPECT_TRUE(check["ports"][2]["decision"].is_null());
   EXPECT_EQ(document["reboot_required"], false) << "nothing was flashed";
   EXPECT_EQ(document["ports"][0]["flash"]["result"], "not-run");
   EXPECT_EQ(document["ports"][1]["decision"], "quit");
@@ -155,6 +133,9 @@ TEST_F(ResultDocumentTest, QuitCoversUnaskedPortsAndSelectedOnesAreNotRun) {
 }
 
 TEST_F(ResultDocumentTest, RebootIsUnknownUnlessDiscoverySaidHowFirmwareTakesEffect) {
+  Port("03:00.0", "4.0.555", true);
+  NoteDecision(0, PortDecision::kSelected);
+  NoteFlash(0, true, 0);
   RunFlags = RUN_UPDATED;
   EXPECT_TRUE(ResultDocument(RunStage::kMode, 2)["reboot_required"].is_null());
   for (const auto& [said, expected] :
@@ -162,6 +143,42 @@ TEST_F(ResultDocumentTest, RebootIsUnknownUnlessDiscoverySaidHowFirmwareTakesEff
            {"REBOOT", true}, {"immediate", false}, {"", nullptr}, {"later", nullptr}}) {
     NoteDiscoveryRead(said);
     EXPECT_EQ(ResultDocument(RunStage::kMode, 2)["reboot_required"], expected) << said;
+  }
+  RunFlags = 0;
+}
+
+// A replay is one command for the whole report: its exit code and what each
+// marked port holds afterwards decide every port's flash, and with it whether
+// a reboot is due.
+TEST_F(ResultDocumentTest, ReplayedPortsShowWhatTheUtilityDid) {
+  Port("03:00.0", "4.0.556", true);
+  Port("03:00.1", "4.0.555", true);
+  Port("03:00.2", "4.0.555", true);
+  TheRunFacts().ports[0].markedForFlash = true;
+  TheRunFacts().ports[1].markedForFlash = true;
+  NoteDiscoveryRead("reboot");
+  RunFlags = RUN_READ_REPORT;
+  const struct {
+    int replayed;
+    nlohmann::ordered_json first, second, reboot;
+  } cases[] = {
+      {0, "updated", "failed", true},
+      {5, nullptr, nullptr, false},  // nothing to do: nothing flashed, nothing failed
+      {7, "updated", "failed", true},  // written before the utility failed
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.replayed);
+    TheRunFacts().replayExitCode = c.replayed;
+    const auto document = ResultDocument(RunStage::kMode, 2);
+    const auto result = [&](int i) -> nlohmann::ordered_json {
+      const auto& flash = document["ports"][i]["flash"];
+      return flash.is_null() ? nlohmann::ordered_json() : flash["result"];
+    };
+    EXPECT_EQ(result(0), c.first);
+    EXPECT_EQ(result(1), c.second);
+    EXPECT_TRUE(document["ports"][2]["flash"].is_null());
+    EXPECT_EQ(document["ports"][2]["decision"], "declined");
+    EXPECT_EQ(document["reboot_required"], c.reboot);
   }
   RunFlags = 0;
 }

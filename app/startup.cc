@@ -60,7 +60,7 @@ std::string ParentOf(const std::string& directory) {
 // being truncated.
 void PrepareLogFile() {
   const std::string directory = LogDirectory();
-  const std::string path = Join(directory, kLogFileName);
+  const std::string path = LogFileOfThisMachine();
   // A path that the user interface would have to cut would log into a
   // different file than the one named here; refuse it instead.
   if (!FitsPathBuffer(path)) {
@@ -83,12 +83,23 @@ void PrepareLogFile() {
 // be written, something planted where the lock file goes) does not stop the
 // run, which may still look and report, but it writes no firmware: standard
 // error says so at once, whatever the options, and so does the log.
-bool TakeInstanceLock(UserInterface& ui) {
+InstanceLock& TheInstanceLock() {
   static InstanceLock lock;  // held until the process ends
+  return lock;
+}
+
+bool HoldsInstanceLock() {
+  return TheInstanceLock().held();
+}
+
+bool TakeInstanceLock(UserInterface& ui, bool helpRequested) {
+  InstanceLock& lock = TheInstanceLock();
   switch (lock.Acquire(InstanceLockDirectory(), kInstanceLockName)) {
     case InstanceLockState::kHeld:
       return true;
     case InstanceLockState::kHeldElsewhere:
+      if (helpRequested)
+        return true;
       // Not the vendor's message: that one sends the administrator after the
       // vendor's lock file, which has nothing to do with it.
       ui.Write(kAnotherRunHoldsTheLock, lock.where().c_str());
@@ -103,7 +114,7 @@ bool TakeInstanceLock(UserInterface& ui) {
   const std::string warning = "Warning: could not take " + InstanceLockProblemText +
                               "; a run started meanwhile would not be kept out, so this run "
                               "writes no firmware.\n";
-  PrintStandardError("%s", warning.c_str());
+  SayOnStandardError(warning);
   ui.Write("%s", warning.c_str());
   return true;
 }
@@ -115,7 +126,7 @@ void ReportStartupFailure() {
   } else {
     // Without a user interface there is no log yet; the console is the only
     // place left, and a run must never end without saying why.
-    PrintStandardError("%s", kStartupFailed);
+    SayOnStandardError(kStartupFailed);
   }
 }
 
@@ -123,6 +134,15 @@ void ReportStartupFailure() {
 
 const char* LogFilePath() {
   return LogPathBuffer;
+}
+
+std::string LogFileOfThisMachine() {
+  return Join(LogDirectory(), kLogFileName);
+}
+
+std::string InstanceLockFile() {
+  const std::string directory = InstanceLockDirectory();
+  return directory.empty() ? std::string() : Join(directory, kInstanceLockName);
 }
 
 const std::string& InstanceLockProblem() {
@@ -136,8 +156,12 @@ bool Startup(bool helpRequested) {
     // and main's ConsoleRestorer puts the console back however the run ends.
     auto* ui = new UserInterface(LogPathBuffer, kConsoleWidth, kConsoleHeight);
     InstallUserInterface(ui);
-    if (!TakeInstanceLock(*ui))
+    if (!TakeInstanceLock(*ui, helpRequested))
       return false;
+    // The usage text changes nothing, so it is shown whoever holds the lock;
+    // a run that does not hold it leaves the vendor's lock file alone.
+    if (helpRequested && !HoldsInstanceLock())
+      return true;
     return InitializeModule(RunFlags | (helpRequested ? RUN_HELP_REQUESTED : 0), *ui);
   } catch (...) {
     ReportStartupFailure();
@@ -145,7 +169,7 @@ bool Startup(bool helpRequested) {
   }
 }
 
-bool VerifyInstance() {
+bool VerifyInstance(ProcessLister list) {
   UserInterface& ui = TheUserInterface();
   ui.Write("Checking for any other instance of NetXen tool!\n");
 
@@ -159,7 +183,7 @@ bool VerifyInstance() {
     return true;
 
   std::vector<std::string> names;
-  if (!ListProcessBaseNames(&names)) {
+  if (!(list != nullptr ? list : ListProcessBaseNames)(&names)) {
     ui.Write("VerifyInstance: Failed to get process details!\n");
     return true;
   }

@@ -20,10 +20,6 @@ std::int32_t SelectionLoop(std::int32_t portCount);
 std::int32_t UpdateLoop(std::int32_t portCount);
 std::int32_t Verdict();
 
-// True once an interrupt has arrived. The first call that sees it says so on
-// console and log.
-bool StopForInterrupt();
-
 // The same loops over the given Firmware objects, in order.
 std::int32_t SelectionLoop(std::int32_t portCount, std::span<Firmware* const> firmware);
 std::int32_t UpdateLoop(std::int32_t portCount, std::span<Firmware* const> firmware);

@@ -11,8 +11,10 @@
 #include "app/vendor_module.h"
 #include "base/run_flags.h"
 #include "inventory/run_record.h"
+#include "inventory/vendor_command.h"
 #include "platform/interrupt.h"
 #include "platform/own_version.h"
+#include "platform/standard_streams.h"
 #include "ui/user_interface.h"
 
 namespace {
@@ -28,16 +30,16 @@ std::int32_t ReplayMode(std::uint32_t, UserInterface& ui) {
 }
 
 // The order is the precedence: the options that may be combined (-u with -ql,
-// -ql with -v) run the earlier mode. The modes that the update driver runs stop
-// at an interrupt themselves; the others change nothing and, interrupted, end
-// with their failure code.
+// -ql with -v) run the earlier mode. An interrupt keeps every mode from
+// starting a further command of the utility; each then ends with the verdict
+// that what it did supports.
 constexpr std::array<RunModeEntry, 6> kRunModes = {{
-    {RUN_SHOW_INSTALLED, RunMode::kShowInstalled, ShowInstalledFirmware, 2},
-    {RUN_WRITE_REPORT, RunMode::kWriteReport, ReportMode, kVerdictOfTheMode},
-    {RUN_READ_REPORT, RunMode::kReadReport, ReplayMode, kVerdictOfTheMode},
-    {RUN_VERSION_FILE, RunMode::kVersionFile, WriteVersionReport, 1},
-    {RUN_VERIFY_FILE, RunMode::kVerifyFile, VerifyOnly, 0},
-    {0, RunMode::kUpdate, UpdateRun, kVerdictOfTheMode},
+    {RUN_SHOW_INSTALLED, RunMode::kShowInstalled, ShowInstalledFirmware},
+    {RUN_WRITE_REPORT, RunMode::kWriteReport, ReportMode},
+    {RUN_READ_REPORT, RunMode::kReadReport, ReplayMode},
+    {RUN_VERSION_FILE, RunMode::kVersionFile, WriteVersionReport},
+    {RUN_VERIFY_FILE, RunMode::kVerifyFile, VerifyOnly},
+    {0, RunMode::kUpdate, UpdateRun},
 }};
 
 constexpr const char kConsoleClosing[] =
@@ -79,6 +81,7 @@ std::int32_t RunGuarded(ModeHandler handler, std::uint32_t runFlags, UserInterfa
     ui.PrintAndWrite("%s", kUnexpectedError);
     NoteStop(StopKind::kFailed, kUnexpectedError, !ui.silent());
   }
+  NoteOutcome(Outcome::kFailed);
   return 0;
 }
 
@@ -110,7 +113,18 @@ void WriteCommandLineEcho(UserInterface& ui, int argc, char** argv) {
   ui.Write("%s", echo.c_str());
 }
 
+// A run that stopped at start-up: kept out by another run or a vendor tool,
+// or unable to go on.
+Outcome StartupOutcome() {
+  const StopKind stop = TheRunFacts().stop;
+  return stop == StopKind::kBusy || stop == StopKind::kAnotherRun ? Outcome::kBusy
+                                                                  : Outcome::kFailed;
+}
+
 int RunZentavor(int argc, char** argv) {
+  // Before any file is opened: a closed standard stream must not make the
+  // lock or the log the console.
+  PrepareStandardStreams();
   CatchInterrupts(SayTheConsoleIsClosing);
   // Read before start-up: the version line needs nothing, help needs no
   // package, and a run kept out at start-up still writes its result file.
@@ -120,10 +134,12 @@ int RunZentavor(int argc, char** argv) {
     char version[64] = {};
     GetOwnFileVersion(version, sizeof version);
     std::printf("%s %s\n", kTitle, version);
+    NoteOutcome(Outcome::kVersionShown);
     FinishRunResult(RunStage::kVersion, 0);
     return 0;
   }
   if (!Startup(early.help)) {
+    NoteOutcome(StartupOutcome());
     FinishRunResult(RunStage::kStartup, 0);
     return 0;
   }
@@ -131,7 +147,7 @@ int RunZentavor(int argc, char** argv) {
   // Parsing stops at the first bad argument, and the checks only make sense
   // for a command line that was read to the end.
   const bool valid =
-      ParseCommandLine(argc, argv) && CheckOptionCompatibility() && CheckReportPath();
+      ParseCommandLine(argc, argv) && CheckOptionCompatibility() && CheckOptionPaths(early);
 
   UserInterface& ui = TheUserInterface();
   ui.SetInterruptProbe(InterruptArrived, InterruptBrokeOffRead);
@@ -143,14 +159,21 @@ int RunZentavor(int argc, char** argv) {
 
   if (!valid) {
     ShowUsage(argc > 0 ? argv[0] : nullptr);
+    NoteOutcome(early.help ? Outcome::kHelpShown : Outcome::kRefused);
     FinishRunResult(early.help ? RunStage::kHelp : RunStage::kOptionsRefused, 0);
+    return 0;
+  }
+  // The lock is held: what earlier runs left at the output paths goes now.
+  if (!ClearStaleOutputs()) {
+    FinishRunResult(RunStage::kStartup, 0);
     return 0;
   }
 
   const RunModeEntry& mode = SelectRunMode(RunFlags);
   std::int32_t exitCode = RunGuarded(mode.handler, RunFlags, ui);
-  if (StopForInterrupt() && mode.interruptedExitCode != kVerdictOfTheMode)
-    exitCode = mode.interruptedExitCode;
+  // An interrupt that came while the last command ran stopped nothing, but
+  // whoever pressed Ctrl-C is told what became of it.
+  AcknowledgeInterrupt();
 
   WriteTimeStamp(ui, "Upgrade completed");
   const std::int32_t finish = FinishRun(RunFlags, ui);

@@ -25,16 +25,10 @@ enum class RunMode {
   kUpdate
 };
 
-// Marks a mode whose own verdict already tells how an interrupt ended it.
-inline constexpr std::int32_t kVerdictOfTheMode = -1;
-
 struct RunModeEntry {
   std::uint32_t bit;  // 0 for the update run, which is chosen when no other bit is set
   RunMode mode;
   ModeHandler handler;
-  // The exit code of the run when an interrupt arrived: the mode's failure code,
-  // or kVerdictOfTheMode.
-  std::int32_t interruptedExitCode;
 };
 
 // The one mode that runs: the first entry whose bit is set in runFlags.

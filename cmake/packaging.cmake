@@ -1,9 +1,11 @@
 # What an installation holds and the packages CPack makes of it: from the
 # Windows build a zip for administrators (the program, the README and the
-# licence at the top, a sample package descriptor under examples\), from the
-# POSIX build a Debian package (the program in /usr/bin, its manual page, the
-# README, changelog, copyright and sample descriptor as documentation, and a
-# logrotate configuration for the log).
+# licence at the top with Windows line ends, a sample package descriptor under
+# examples\, the result file's JSON Schema under docs\), from the POSIX build
+# a Debian package (the program in /usr/bin, its manual page, the README,
+# changelog, copyright and sample descriptor as documentation, the result
+# file's JSON Schema in /usr/share/zentavor, a logrotate configuration for the
+# log, and a postrm that takes the log away on purge).
 #
 #   cmake --workflow --preset package-posix      # or package-windows
 #
@@ -15,16 +17,34 @@
 
 set(ZENTAVOR_SAMPLE_DESCRIPTOR ${CMAKE_SOURCE_DIR}/packaging/NICFWData.xml)
 set(ZENTAVOR_LICENSE ${CMAKE_SOURCE_DIR}/packaging/LICENSE.txt)
+set(ZENTAVOR_SCHEMA ${CMAKE_SOURCE_DIR}/docs/result-file.schema.json)
 set(ZENTAVOR_MAINTAINER "Zentavor maintainers <maintainers@users.noreply.c-seed-1ee1f3f4.example>")
 set(package_files ${CMAKE_BINARY_DIR}/packaging)
 
 if(WIN32)
   # Unpacked, the folder must not look like a firmware package: the sample
   # descriptor beside zentavor.exe would make a run there start a discovery.
+  # The texts an administrator opens in Notepad get Windows line ends.
+  set(texts)
+  foreach(source ${CMAKE_SOURCE_DIR}/README.md ${ZENTAVOR_LICENSE})
+    get_filename_component(name ${source} NAME)
+    add_custom_command(
+      OUTPUT ${package_files}/${name}
+      COMMAND ${CMAKE_COMMAND} -D input=${source} -D output=${package_files}/${name}
+              -P ${CMAKE_SOURCE_DIR}/cmake/crlf.cmake
+      DEPENDS ${source} ${CMAKE_SOURCE_DIR}/cmake/crlf.cmake
+      COMMENT "Giving ${name} Windows line ends for the zip"
+      VERBATIM)
+    list(APPEND texts ${package_files}/${name})
+  endforeach()
+  add_custom_target(zentavor_package_files ALL DEPENDS ${texts})
+
   install(TARGETS zentavor RUNTIME DESTINATION . COMPONENT product)
-  install(FILES ${CMAKE_SOURCE_DIR}/README.md ${ZENTAVOR_LICENSE} DESTINATION . COMPONENT product)
+  install(FILES ${texts} DESTINATION . COMPONENT product)
   install(FILES ${ZENTAVOR_SAMPLE_DESCRIPTOR} DESTINATION examples COMPONENT product)
-  add_custom_target(zentavor_package_files)
+  # Beside the README as in the source tree, so that the README's link to it
+  # holds in the unpacked zip too.
+  install(FILES ${ZENTAVOR_SCHEMA} DESTINATION docs COMPONENT product)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME "zentavor-${PROJECT_VERSION}-win64")
 else()
@@ -70,6 +90,10 @@ else()
           DESTINATION share/doc/zentavor COMPONENT product)
   install(FILES ${ZENTAVOR_SAMPLE_DESCRIPTOR} DESTINATION share/doc/zentavor/examples
           COMPONENT product)
+  # Not under /usr/share/doc: a tool that validates result files relies on the
+  # schema, and Debian lets an installation leave /usr/share/doc out (and
+  # would have it compressed there, being over 4 kB).
+  install(FILES ${ZENTAVOR_SCHEMA} DESTINATION share/zentavor COMPONENT product)
   install(FILES ${CMAKE_SOURCE_DIR}/packaging/lintian-overrides DESTINATION share/lintian/overrides
           RENAME zentavor COMPONENT product)
   install(FILES ${CMAKE_SOURCE_DIR}/packaging/logrotate DESTINATION /etc/logrotate.d
@@ -87,7 +111,9 @@ else()
   # as dpkg-shlibdeps finds them; nothing else is needed at run time.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${ZENTAVOR_MAINTAINER}")
-  set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${package_files}/conffiles)
+  # postrm: purging the package takes the log away, removing it does not.
+  set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${package_files}/conffiles
+      ${CMAKE_SOURCE_DIR}/packaging/postrm)
   set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 endif()
 

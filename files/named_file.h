@@ -10,6 +10,8 @@
 #include <string>
 
 // fopen with a UTF-8 path; null when path is null or the file cannot be opened.
+// POSIX: a mode that writes never follows a symbolic link at path and never
+// waits at a pipe that nobody reads, and truncates only a regular file.
 std::FILE* OpenNamedFile(const char* path, const char* mode);
 
 // The file opened for binary reading, kept only when it is a regular file: a
@@ -22,6 +24,13 @@ bool RemoveNamedFile(const char* path);
 
 // True when the path names a regular file (not a directory or a device).
 bool IsRegularNamedFile(const char* path);
+
+// What stands at a path that a run is about to replace or remove: nothing, a
+// regular file, or something else: a directory, a device, a pipe, a socket, or
+// a link (the link itself is judged, never what it points to; on Windows any
+// reparse point). Only nothing or a regular file may be replaced.
+enum class NamedFileStanding { kAbsent, kRegularFile, kSomethingElse };
+NamedFileStanding StandingOfNamedFile(const char* path);
 
 // The std::filesystem path of a UTF-8 name, and back. A path made from a plain
 // std::string reads it in the runtime's narrow encoding, which on Windows is

@@ -4,8 +4,8 @@
 #include "inventory/nic_record.h"
 #include "inventory/package.h"
 #include "inventory/run_record.h"
+#include "inventory/vendor_command.h"
 #include "platform/file_system.h"
-#include "platform/process.h"
 #include "platform/vendor_utility.h"
 #include "ui/user_interface.h"
 
@@ -30,7 +30,10 @@ std::int32_t RunDiscovery() {
   RemoveDiscoveryFile();
 
   std::uint32_t exitCode = 0;
-  const bool succeeded = RunCommand(command, &exitCode) && exitCode == 0 &&
+  const VendorCommandResult ran = RunVendorCommand(command, &exitCode);
+  if (ran == VendorCommandResult::kInterrupted)
+    return kDiscoveryInterrupted;
+  const bool succeeded = ran == VendorCommandResult::kRan && exitCode == 0 &&
                          FileExists(kDiscoveryFileName) &&
                          IngestDiscoveryFile(kDiscoveryFileName) == 0;
   if (succeeded) {

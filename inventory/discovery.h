@@ -6,7 +6,9 @@
 #include <cstdint>
 
 // 0 when discovery was already complete, else the utility's exit code (98 when
-// it cannot be started). 0 does not mean that ports were found.
+// it cannot be started, kDiscoveryInterrupted when an interrupt kept it from
+// starting). 0 does not mean that ports were found.
+inline constexpr std::int32_t kDiscoveryInterrupted = -1;
 std::int32_t RunDiscovery();
 
 // The device family's discovery hook: SupportedNicCount when discovery succeeded

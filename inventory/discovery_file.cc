@@ -9,6 +9,7 @@
 
 #include "base/ascii.h"
 #include "base/run_flags.h"
+#include "files/named_file.h"
 #include "inventory/nic_record.h"
 #include "inventory/package.h"
 #include "inventory/run_record.h"
@@ -264,8 +265,11 @@ void WriteVersionOnlyFile(const ServedVersions& served, const std::string& takes
   root.AddChild(ValueElement("current_version", served.installed));
   root.AddChild(ValueElement("package_version", served.package));
   root.AddChild(ValueElement("takes_effect", takesEffect));
-  // Whether the file came into being is judged later by looking for it.
-  root.WriteToFile(ReportPathBuffer, nullptr, true);
+  // Whether the file came into being is judged later by looking for it. Only
+  // nothing or a regular file is replaced: a device named as the path (a disk,
+  // say) is never written to.
+  if (StandingOfNamedFile(ReportPathBuffer) != NamedFileStanding::kSomethingElse)
+    root.WriteToFile(ReportPathBuffer, nullptr, true);
   char* text = root.CreateString(true);
   TheUserInterface().Write("Created an XML file with only FW version information!\n%s\n",
                            text != nullptr ? text : "");

@@ -19,9 +19,8 @@ namespace {
 // Callers loop below SupportedNicCount or use CurrentNicIndex, which the driver
 // keeps below it; getting here is a programming error, never a matter of input.
 [[noreturn]] void IndexOutOfRange(std::size_t index, std::size_t size) {
-  // Numbers spelt out: the Windows build checks formats as its runtime reads them, without %zu.
-  PrintStandardError("Internal error: NIC record %s requested, inventory holds %s.\n",
-                     std::to_string(index).c_str(), std::to_string(size).c_str());
+  SayOnStandardError("Internal error: NIC record " + std::to_string(index) +
+                     " requested, inventory holds " + std::to_string(size) + ".\n");
   std::abort();
 }
 
@@ -41,6 +40,11 @@ const NicRecord& NicRecordList::At(std::size_t index) const {
 
 bool InstalledVersionReadWhole(const NicRecord& nic) {
   return ReadingOf(nic.installedText.c_str()) == VersionReading::kWhole;
+}
+
+bool HoldsPackageVersion(const NicRecord& nic) {
+  return (nic.flags & NIC_SUPPORTED) != 0 && InstalledVersionReadWhole(nic) &&
+         nic.installedVersion == nic.availableVersion;
 }
 
 const char* InstalledVersionText(NicRecord& nic) {

@@ -39,6 +39,10 @@ struct NicRecord {
 // One read only in part must never make the port look older than the package.
 bool InstalledVersionReadWhole(const NicRecord& nic);
 
+// True when the port is served and its installed version, read whole, is the
+// package's: what a port holds once the package's image was written to it.
+bool HoldsPackageVersion(const NicRecord& nic);
+
 // The installed version as a person should see it: the dotted value, or the text
 // discovery gave when the value holds only part of it.
 const char* InstalledVersionText(NicRecord& nic);

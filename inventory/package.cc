@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "base/run_flags.h"
+#include "inventory/run_record.h"
 #include "platform/file_system.h"
 #include "ui/user_interface.h"
 
@@ -75,6 +76,11 @@ void LoadPackageDescriptor() {
     const int code = static_cast<int>(result.error);
     ui.Write("Loading configuration file %s failed. Error code: %d.\n", kPackageDescriptorName,
              code);
+    // Whatever discovery makes of the ports afterwards, this is why the run fails.
+    NoteStop(StopKind::kFailed,
+             std::string("Loading configuration file ") + kPackageDescriptorName +
+                 " failed. Error code: " + std::to_string(code) + ".",
+             false);
     if (result.error == XmlError::FileNotFound) {
       ui.Write(
           "File Not found!- Please make sure %s and %s are present in the same directory where %s "

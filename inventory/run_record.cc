@@ -67,10 +67,89 @@ void NoteStop(StopKind kind, const std::string& text, bool shown) {
 }
 
 void NoteInterrupt(const std::string& text, bool shown) {
+  Facts.outcome = Outcome::kInterrupted;
   if (!Facts.interrupt.empty())
     return;
   Facts.interrupt = OneLine(text);
   Facts.interruptShown = shown;
+}
+
+void NoteOutcome(Outcome outcome) {
+  if (Facts.outcome != Outcome::kInterrupted)
+    Facts.outcome = outcome;
+}
+
+bool InterruptStoppedTheRun() {
+  return Facts.outcome == Outcome::kInterrupted;
+}
+
+Outcome ShortfallOutcome() {
+  return Facts.stop == StopKind::kNoServedPort ? Outcome::kNoSupportedPort : Outcome::kFailed;
+}
+
+const char* OutcomeWord(Outcome outcome) {
+  switch (outcome) {
+    case Outcome::kUpdated:
+      return "updated";
+    case Outcome::kUpdatedWithErrors:
+      return "updated-with-errors";
+    case Outcome::kNothingSelected:
+      return "nothing-selected";
+    case Outcome::kCancelled:
+      return "cancelled";
+    case Outcome::kInterrupted:
+      return "interrupted";
+    case Outcome::kUpdateRecommended:
+      return "update-recommended";
+    case Outcome::kAllCurrent:
+      return "all-current";
+    case Outcome::kSomeNewer:
+      return "some-newer";
+    case Outcome::kTableShown:
+      return "table-shown";
+    case Outcome::kReportWritten:
+      return "report-written";
+    case Outcome::kReplayed:
+      return "replayed";
+    case Outcome::kVersionFileWritten:
+      return "version-file-written";
+    case Outcome::kDependenciesChecked:
+      return "dependencies-checked";
+    case Outcome::kHelpShown:
+      return "help-shown";
+    case Outcome::kVersionShown:
+      return "version-shown";
+    case Outcome::kNoSupportedPort:
+      return "no-supported-port";
+    case Outcome::kRefused:
+      return "refused";
+    case Outcome::kBusy:
+      return "busy";
+    case Outcome::kNone:
+    case Outcome::kFailed:
+      break;
+  }
+  return "failed";
+}
+
+bool IsSuccess(Outcome outcome) {
+  switch (outcome) {
+    case Outcome::kUpdated:
+    case Outcome::kNothingSelected:
+    case Outcome::kUpdateRecommended:
+    case Outcome::kAllCurrent:
+    case Outcome::kSomeNewer:
+    case Outcome::kTableShown:
+    case Outcome::kReportWritten:
+    case Outcome::kReplayed:
+    case Outcome::kVersionFileWritten:
+    case Outcome::kDependenciesChecked:
+    case Outcome::kHelpShown:
+    case Outcome::kVersionShown:
+      return true;
+    default:
+      return false;
+  }
 }
 
 void NoteDiscoveryFailed(std::int32_t exitCode, bool fileMissing) {

@@ -29,6 +29,37 @@ enum class PortStanding {
   kOtherKindsImage,    // its kind names another image file than the one the run flashes
 };
 
+// How the run ended, in the words of the result file. Each is noted where the
+// verdict that it names is decided; kInterrupted, noted where an interrupt
+// kept the run from starting something, outranks every later verdict.
+enum class Outcome {
+  kNone,  // no verdict was reached (the run ended by an exception): failed
+  kUpdated,
+  kUpdatedWithErrors,
+  kNothingSelected,
+  kCancelled,
+  kInterrupted,
+  kUpdateRecommended,
+  kAllCurrent,
+  kSomeNewer,
+  kTableShown,
+  kReportWritten,
+  kReplayed,
+  kVersionFileWritten,
+  kDependenciesChecked,
+  kHelpShown,
+  kVersionShown,
+  kNoSupportedPort,
+  kRefused,
+  kBusy,
+  kFailed,
+};
+
+// The outcome's word ("updated", "no-supported-port", ...).
+const char* OutcomeWord(Outcome outcome);
+// True for the outcomes of a run that did its job (a recommendation included).
+bool IsSuccess(Outcome outcome);
+
 struct PortFacts {
   NicRecord nic;  // as discovery listed it; NIC_SUPPORTED set when the package serves it
   PortStanding standing = PortStanding::kServed;
@@ -49,6 +80,10 @@ struct RunFacts {
   // An interrupt ended the run early; the text says so, in one line.
   std::string interrupt;
   bool interruptShown = false;
+  Outcome outcome = Outcome::kNone;
+  // The replay's own exit code (a replay hands the whole report to the
+  // utility); absent when no replay ran.
+  std::optional<std::int32_t> replayExitCode;
 };
 
 RunFacts& TheRunFacts();
@@ -70,6 +105,17 @@ void NoteStop(StopKind kind, const std::string& text, bool shown);
 // An interrupt stopped the run from starting anything further. It outranks
 // every other outcome: whatever the run did before is in the port facts.
 void NoteInterrupt(const std::string& text, bool shown);
+
+// The verdict of the run, in the result file's words; an interrupt noted
+// before stands.
+void NoteOutcome(Outcome outcome);
+
+// True once an interrupt kept the run from starting something.
+bool InterruptStoppedTheRun();
+
+// The outcome of a run that stopped short: kNoSupportedPort when the stop
+// noted was a package that serves none of the ports, otherwise kFailed.
+Outcome ShortfallOutcome();
 
 // A discovery run that failed, with the utility's exit code: a run whose file
 // was read but held no served port counts as kNoServedPort.

@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <string>
 
-#include "platform/atomic_file.h"
+#include "files/named_file.h"
 #include "files/utf16.h"
+#include "platform/atomic_file.h"
 
 namespace {
 
@@ -35,6 +36,12 @@ bool WriteFileAtomically(const std::string& path, const std::string& content,
   // the move stays within one volume.
   // The wide calls, so that a name outside the ANSI code page is the one written.
   const std::wstring target = WidenUtf8(path);
+  // Only nothing or a regular file is replaced: a device name, a directory or
+  // a link planted at the name is left as it is.
+  if (StandingOfNamedFile(path.c_str()) == NamedFileStanding::kSomethingElse) {
+    *error = ERROR_ACCESS_DENIED;
+    return false;
+  }
   wchar_t temporary[MAX_PATH] = {};
   if (GetTempFileNameW(DirectoryOf(target).c_str(), L"zen", 0, temporary) == 0) {
     *error = GetLastError();

@@ -6,5 +6,8 @@
 #include <string>
 
 // False, with *error holding the system's reason, when the file could not be
-// written; the temporary file is then gone and the target untouched.
+// written; the temporary file is then gone and the target untouched. Only
+// nothing or a regular file at path is replaced: a directory, a device, a pipe
+// or a link there is left as it is (POSIX: EISDIR, EINVAL, ELOOP; Windows:
+// ERROR_ACCESS_DENIED).
 bool WriteFileAtomically(const std::string& path, const std::string& content, unsigned long* error);

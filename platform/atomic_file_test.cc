@@ -33,6 +33,15 @@ TEST(WriteFileAtomicallyTest, FailureLeavesTheTargetAloneAndSaysWhy) {
   EXPECT_FALSE(WriteFileAtomically(dir.File("taken"), "x", &error));
   EXPECT_NE(error, 0u);
   EXPECT_TRUE(std::filesystem::is_directory(dir.File("taken")));
+#ifndef _WIN32
+  // Nor a link (the link itself stays, and so does what it names), nor a device.
+  std::filesystem::create_symlink(dir.File("taken"), dir.File("link"));
+  EXPECT_FALSE(WriteFileAtomically(dir.File("link"), "x", &error));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link")));
+  EXPECT_FALSE(WriteFileAtomically("/dev/null", "x", &error));
+  EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
+  std::filesystem::remove(dir.File("link"));
+#endif
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
                           std::filesystem::directory_iterator()),
             1);

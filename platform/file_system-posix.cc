@@ -1,6 +1,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 
 #include "base/run_flags.h"
@@ -19,11 +20,18 @@ bool FileExists(const char* path) {
 // A path the user names (a report file, say) may be a device node such as
 // /dev/null, and a run as root must never delete one: only a regular file, or a
 // link (the link itself, never its target), is removed.
-bool RemoveFile(const char* path) {
+bool RemoveFile(const char* path, unsigned long* error) {
   struct stat status;
-  if (lstat(path, &status) != 0 || !(S_ISREG(status.st_mode) || S_ISLNK(status.st_mode)))
-    return false;
-  return unlink(path) == 0;
+  bool removed = false;
+  if (lstat(path, &status) != 0)
+    removed = false;
+  else if (!(S_ISREG(status.st_mode) || S_ISLNK(status.st_mode)))
+    errno = EPERM;
+  else
+    removed = unlink(path) == 0;
+  if (!removed && error != nullptr)
+    *error = static_cast<unsigned long>(errno);
+  return removed;
 }
 
 // The log's directories are shared by every run and every administrator: a

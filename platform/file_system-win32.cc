@@ -4,8 +4,8 @@
 #include <windows.h>
 
 #include "base/run_flags.h"
-#include "platform/file_system.h"
 #include "files/utf16.h"
+#include "platform/file_system.h"
 
 char PathSeparator() {
   return '\\';
@@ -18,8 +18,12 @@ bool FileExists(const char* path) {
   return _wstat64(WidenUtf8(path).c_str(), &status) == 0;
 }
 
-bool RemoveFile(const char* path) {
-  return DeleteFileW(WidenUtf8(path).c_str()) != 0;
+bool RemoveFile(const char* path, unsigned long* error) {
+  if (DeleteFileW(WidenUtf8(path).c_str()) != 0)
+    return true;
+  if (error != nullptr)
+    *error = GetLastError();
+  return false;
 }
 
 bool MakeDirectory(const char* path) {

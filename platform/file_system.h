@@ -11,9 +11,10 @@ char PathSeparator();
 // True when the file-status query succeeds for the path (directories count too).
 bool FileExists(const char* path);
 
-// Deletes a file; false when it could not be deleted (for example, it is not there).
-// Only regular files and links are deleted, never a directory or a device.
-bool RemoveFile(const char* path);
+// Deletes a file; false when it could not be deleted (for example, it is not
+// there), with the system's reason in *error when error is given. Only
+// regular files and links are deleted, never a directory or a device.
+bool RemoveFile(const char* path, unsigned long* error = nullptr);
 
 // Creates one directory; false when it could not be created (it may exist already).
 // POSIX: with mode 0755 whatever the umask.

@@ -5,10 +5,14 @@
 namespace {
 
 volatile sig_atomic_t interruptArrived = 0;
+volatile sig_atomic_t commandRunning = 0;
+volatile sig_atomic_t arrivedDuringCommand = 0;
 
 constexpr int kInterruptSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
 extern "C" void NoteInterrupt(int) {
+  if (interruptArrived == 0 && commandRunning != 0)
+    arrivedDuringCommand = 1;
   interruptArrived = 1;
 }
 
@@ -42,4 +46,16 @@ bool InterruptArrived() {
 // The handler has run before the read returned EINTR.
 bool InterruptBrokeOffRead() {
   return InterruptArrived();
+}
+
+CommandRunning::CommandRunning() {
+  commandRunning = 1;
+}
+
+CommandRunning::~CommandRunning() {
+  commandRunning = 0;
+}
+
+bool InterruptCameDuringCommand() {
+  return arrivedDuringCommand != 0;
 }

@@ -19,3 +19,16 @@ bool InterruptArrived();
 // off: Windows ends a console read at Ctrl-C before it runs the handler on a
 // thread of its own, so this waits for that handler a moment (100 ms at most).
 bool InterruptBrokeOffRead();
+
+// Marks the time a child command runs, so that an interrupt can tell whether
+// it came while one was running (and was allowed to finish) or between them.
+class CommandRunning {
+ public:
+  CommandRunning();
+  ~CommandRunning();
+  CommandRunning(const CommandRunning&) = delete;
+  CommandRunning& operator=(const CommandRunning&) = delete;
+};
+
+// True when the first interrupt arrived while a CommandRunning lived.
+bool InterruptCameDuringCommand();

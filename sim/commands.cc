@@ -166,6 +166,7 @@ int FlashPort(const SimContext& context, SimState* state, const std::string& loc
 }
 
 int Discover(const SimCommand& command, const SimContext& context, const SimState& state) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(IntValue(state.discovery, "delay_ms")));
   bool written = true;
   if (state.discovery.count("raw_file")) {
     const auto raw = PathOfUtf8(context.statePath).parent_path() /
@@ -202,6 +203,7 @@ int WriteReport(const SimCommand& command, const SimState& state) {
   const Attributes* image = nullptr;
   if (int failed = FindUsableImage(state, command.image, &image))
     return failed;
+  std::this_thread::sleep_for(std::chrono::milliseconds(IntValue(state.report, "delay_ms")));
   if (Value(state.report, "output", "normal") == "none")
     return 0;
   if (!WriteXmlAtomically(command.file, ReportDocument(state, command.image, *image))) {

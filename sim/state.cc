@@ -23,9 +23,9 @@ constexpr const char kTemporarySuffix[] = ".netscli-tmp";
 
 // The attributes of each element, in the order they are written back. The XML
 // library finds attributes by name only, so these lists are also what is read.
-constexpr const char* kDiscoveryAttributes[] = {"exit", "output",  "raw_file",
-                                                "type", "version", "takes_effect"};
-constexpr const char* kReportAttributes[] = {"exit", "output"};
+constexpr const char* kDiscoveryAttributes[] = {"exit",    "output",       "raw_file", "type",
+                                                "version", "takes_effect", "delay_ms"};
+constexpr const char* kReportAttributes[] = {"exit", "output", "delay_ms"};
 constexpr const char* kCommandAttributes[] = {"exit"};
 constexpr const char* kFlashAttributes[] = {"exit", "delay_ms", "hold_lock"};
 constexpr const char* kImageAttributes[] = {"file", "version", "pci_ids"};

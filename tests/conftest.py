@@ -102,6 +102,13 @@ def _fail_on_sanitizer_reports(stderr, logs_before):
         pytest.fail("sanitizer report:\n" + "\n".join(reports), pytrace=False)
 
 
+# A PID namespace of its own with its own /proc: the program's process list
+# then holds only the processes of its run (and the utility it starts), never
+# another test's or another job's on the same machine.
+PRIVATE_PROCESS_TABLE = ["unshare", "--pid", "--fork", "--mount-proc"]
+if os.geteuid() != 0:
+    PRIVATE_PROCESS_TABLE[1:1] = ["--user", "--map-root-user"]
+
 SCHEMA = json.loads((ROOT / "docs" / "result-file.schema.json").read_text())
 
 
@@ -224,25 +231,33 @@ class Zentavor:
         """Takes a program out of this test's bin directory (for example the utility)."""
         (self.bin / (stem + self.build.suffix)).unlink()
 
-    def command(self, program, *args):
-        return self.build.prefix + [str(program)] + [str(a) for a in args]
+    def command(self, program, *args, own_process_table=False):
+        prefix = self.build.prefix
+        if own_process_table and not self.windows:
+            prefix = PRIVATE_PROCESS_TABLE + prefix
+        return prefix + [str(program)] + [str(a) for a in args]
 
-    def run(self, *args, input=None, timeout=120, program=None):
+    def run(self, *args, input=None, timeout=120, program=None, own_process_table=False):
         """Runs the program with args in the working directory; input is fed to
-        standard input (empty by default)."""
+        standard input (empty by default). own_process_table: the run sees only
+        its own processes (POSIX), for a test that needs to know no vendor tool
+        runs, whatever else runs on the machine; a Windows run sees only the
+        processes of this session's Wine prefix anyway."""
         before = self.log_bytes()
         logs_before = _sanitizer_logs()
         target = _result_file_argument(args)
         path = self.cwd / target if target else None
         old = path.read_bytes() if path and path.is_file() else None
         completed = subprocess.run(
-            self.command(program or self.program, *args), cwd=self.cwd, env=self.env,
+            self.command(program or self.program, *args, own_process_table=own_process_table),
+            cwd=self.cwd, env=self.env,
             input=(input.encode() if isinstance(input, str) else (input or b"")),
             capture_output=True, timeout=timeout)
         _fail_on_sanitizer_reports(completed.stderr, logs_before)
         result = Result(completed, before, self.log_bytes())
         # Every result file a run writes is checked against the run.
-        if path and path.is_file() and path.read_bytes() != old:
+        # (A -json that names the log is refused; the log grows all the same.)
+        if path and path.is_file() and path.read_bytes() != old and path != self.log_path:
             result.document = json.loads(path.read_bytes().decode("utf-8"))
             check_result_file(self, result.document, result)
         return result

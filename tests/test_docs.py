@@ -7,8 +7,9 @@ the same in both.
 
 Sections are found by their headings, so new sections may come and go; a new
 option is added to the program's matrix, the README's option table (and its
-matrix, or the options that go with everything) and the manual page's
-OPTIONS, and an option taking a value of a new kind to PLACEHOLDER_VALUES."""
+matrix, or the options that go with everything), the manual page's OPTIONS
+and a form of its SYNOPSIS, and an option taking a value of a new kind to
+PLACEHOLDER_VALUES."""
 
 import re
 import shlex
@@ -24,10 +25,13 @@ ROOT = Path(__file__).resolve().parent.parent
 README = (ROOT / "README.md").read_text()
 MANPAGE = (ROOT / "docs" / "zentavor.1").read_text()
 SAMPLE_DESCRIPTOR = (ROOT / "packaging" / "NICFWData.xml").read_text()
-HELP_OPTIONS = {"-h", "-help", "?"}
+HELP_OPTIONS = {"-h", "-help", "?", "-?"}
 # A value the program accepts for each kind of option argument the README's
 # option table names (`-d <file>`).
 PLACEHOLDER_VALUES = {"file": "report.xml", "id": "03:00.0"}
+# A file of its own for the result file, so that no command line names one
+# file for two purposes.
+OPTION_VALUES = {"-json": "result.json"}
 STAMP = r"[A-Z][a-z]{2} [A-Z][a-z]{2} [ \d]\d \d\d:\d\d:\d\d \d{4}"
 
 
@@ -157,6 +161,84 @@ def readme_free_options():
     return set(re.findall(r"`([^`]+)`", sentence.group(1)))
 
 
+# The manual page's SYNOPSIS: one form per .SY, each a sequence of words and
+# groups ("[-s | -y]" optional, "{-h | -help}" one of them, "]..." repeated).
+
+def manual_synopsis_forms():
+    """Each form of the SYNOPSIS as its tokens: words, and the signs
+    [ ] { } | ... apart."""
+    forms = []
+    for line in manual_section("SYNOPSIS").splitlines():
+        if line.startswith(".SY"):
+            forms.append([])
+        text = roff_text(line).replace("\\&", "")
+        forms[-1] += re.findall(r"\.\.\.|[][{}|]|[^][{}|\s]+", text)
+    assert forms, "the manual page's SYNOPSIS has no .SY form"
+    return forms
+
+
+def synopsis_items(tokens):
+    """Parses tokens (consumed) into items: a word, or a group
+    (optional, repeated, [alternative item lists])."""
+    items = []
+    while tokens and tokens[0] not in ("]", "}", "|"):
+        token = tokens.pop(0)
+        if token not in ("[", "{"):
+            items.append(token)
+            continue
+        alternatives = [synopsis_items(tokens)]
+        while tokens.pop(0) == "|":
+            alternatives.append(synopsis_items(tokens))
+        repeated = bool(tokens) and tokens[0] == "..."
+        if repeated:
+            tokens.pop(0)
+        items.append((token == "[", repeated, alternatives))
+    return items
+
+
+def synopsis_command_lines(items, choice, full):
+    """The words of one command line the items stand for: the alternative
+    `choice` (modulo their number) of every group, optional groups only when
+    `full`, a repeated group twice."""
+    words = []
+    for item in items:
+        if isinstance(item, str):
+            words.append(item)
+            continue
+        optional, repeated, alternatives = item
+        if optional and not full:
+            continue
+        chosen = synopsis_command_lines(alternatives[choice % len(alternatives)], choice, full)
+        words += chosen * (2 if repeated else 1)
+    return words
+
+
+def is_option(word):
+    return word.startswith("-") or word == "?"
+
+
+def synopsis_instances():
+    """[(form, words)]: for every form the shortest command line and, for each
+    alternative of its groups, the longest; placeholders as the manual page
+    writes them (`-d file`)."""
+    instances = []
+    for tokens in manual_synopsis_forms():
+        form = " ".join(tokens)
+        items = synopsis_items(list(tokens))
+        widest = max([len(item[2]) for item in items if not isinstance(item, str)] + [1])
+        lines = [synopsis_command_lines(items, 0, False)]
+        lines += [synopsis_command_lines(items, k, True) for k in range(widest)]
+        for words in lines:
+            assert words[0] == "zentavor", form
+            if (form, words) not in instances:
+                instances.append((form, words))
+    return instances
+
+
+def manual_synopsis_options():
+    return sorted({w for _, words in synopsis_instances() for w in words if is_option(w)})
+
+
 # Exit codes: the README's table, the manual page's EXIT STATUS.
 
 def mode_key(heading):
@@ -222,6 +304,7 @@ SHARED_FACTS = {
     "exit codes": (readme_exit_codes, manual_exit_codes),
     "files": (readme_files, manual_files),
     "quoting of file names": (readme_quoting_example, manual_quoting_example),
+    "options of the synopsis": (lambda: sorted(set(readme_options())), manual_synopsis_options),
 }
 
 
@@ -265,9 +348,31 @@ def test_every_documented_option_is_accepted_and_nothing_is_missing(zq):
             assert refused(zq, option), option
         else:
             assert not refused(zq, *arguments(option)), option
-    # The options of the usage text are all in the table.
+    # The options of the usage text are all in the table, and so is every word
+    # the program takes for an option.
     listed = re.findall(r"\[(-\w+)", fenced_block("USAGE: ").splitlines()[0])
     assert set(listed) <= set(documented)
+    compared = set(re.findall(r'"(-[\w?]+|\?)"', (ROOT / "app" / "command_line.cc").read_text()))
+    assert {"-c", "-json", "-no_overwrite", "?"} <= compared
+    assert compared <= set(documented), compared - set(documented)
+
+
+def test_every_form_of_the_synopsis_is_a_command_line_the_program_takes(zq):
+    for form, words in synopsis_instances():
+        args = []
+        words = words[1:]
+        while words:
+            option = words.pop(0)
+            assert is_option(option), (form, option)
+            args.append(option)
+            # The value, of the kind the README's table names.
+            kind = argument_kind(option)
+            if kind is not None:
+                assert words and words[0] == kind, (form, option)
+                words.pop(0)
+                args.append(OPTION_VALUES.get(option, PLACEHOLDER_VALUES[kind]))
+        help_asked = bool(HELP_OPTIONS & set(args))
+        assert refused(zq, *args) == help_asked, (form, args)
 
 
 def test_option_matrix_in_the_readme_is_the_programs(zq):

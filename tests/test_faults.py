@@ -401,7 +401,7 @@ def test_run_goes_on_without_a_log(z, what):
 # only a regular file reached without following a link is written to.
 
 @pytest.mark.parametrize("umask", [0o000, 0o077])
-def test_log_directories_are_0755_whatever_the_umask(z, umask):
+def test_log_is_0644_and_its_directories_0755_whatever_the_umask(z, umask):
     if z.windows:
         pytest.skip("Windows has no umask; the log's folders are the prefix's")
     outdated_server(z)
@@ -411,7 +411,7 @@ def test_log_directories_are_0755_whatever_the_umask(z, umask):
     assert completed.returncode == 4
     for directory in (z.log_path.parent, z.log_path.parent.parent):
         assert stat.S_IMODE(directory.stat().st_mode) == 0o755, directory
-    assert stat.S_IMODE(z.log_path.stat().st_mode) == 0o644 & ~umask
+    assert stat.S_IMODE(z.log_path.stat().st_mode) == 0o644
 
 
 @pytest.mark.parametrize("planted", ["link to a root-only file", "dangling link", "FIFO"])
@@ -477,7 +477,7 @@ def test_vendor_lock_that_cannot_be_cleared_stops_the_run(z):
     # A directory with something in it: present, but no file to delete.
     (z.lock_path / "inside").mkdir(parents=True)
     try:
-        r = z.run("-s")
+        r = z.run("-s", own_process_table=True)
         assert r.rc == 0, r
         assert r.out == ""
         assert r.log == ("Checking for any other instance of NetXen tool!\n"
@@ -486,3 +486,176 @@ def test_vendor_lock_that_cannot_be_cleared_stops_the_run(z):
         assert z.lock_path.is_dir()
     finally:
         shutil.rmtree(z.lock_path)
+
+
+# Paths the options name that hold something other than a regular file: a
+# device, a pipe, a link or a folder is left exactly as it is, the run says the
+# path cannot be written (standard error and log), and its mode's exit code
+# stands. Device nodes are the test's own (same device as /dev/null), so that
+# no fault could ever touch the machine's.
+
+def plant(z, kind, path):
+    if kind == "device":
+        if os.geteuid() != 0:
+            pytest.skip("device nodes need root")
+        os.mknod(path, stat.S_IFCHR | 0o666, os.stat("/dev/null").st_rdev)
+    elif kind == "fifo":
+        os.mkfifo(path)
+    elif kind == "link":
+        (z.root / "target").write_text("kept")
+        path.symlink_to(z.root / "target")
+    else:
+        (path / "inside").mkdir(parents=True)
+    return path.lstat()
+
+
+NOT_A_FILE = "is not a regular file; it is left as it is, and nothing is written there.\n"
+
+
+@pytest.mark.parametrize("kind", ["device", "fifo", "link", "folder"])
+@pytest.mark.parametrize("args, rc, said", [
+    (["-n", "-json", "out"], 4, "Error: Could not write the result file out (error "),
+    (["-s", "-d", "out"], 0, "Error: out " + NOT_A_FILE),
+    (["-s", "-ql", "-v", "out"], 1, "Error: out " + NOT_A_FILE),
+])
+def test_output_path_that_is_not_a_regular_file_is_left_as_it_is(z, kind, args, rc, said):
+    if z.windows:
+        pytest.skip("devices, pipes and links at a file's name are a POSIX matter")
+    outdated_server(z)
+    before = plant(z, kind, z.cwd / "out")
+    r = z.run(*args, timeout=60)
+    assert r.rc == rc, r
+    after = (z.cwd / "out").lstat()
+    assert (after.st_mode, after.st_ino, after.st_rdev) == (before.st_mode, before.st_ino,
+                                                            before.st_rdev)
+    assert kind != "link" or (z.root / "target").read_text() == "kept"
+    assert said in r.err and said in r.log, r
+    assert FLASH not in read_calls(z.cwd)
+    assert ["-flashsupport", "-d", IMAGE_NAME, "out", "-p3"] not in read_calls(z.cwd)
+
+
+# The console's reader going away (a pipe closed early, a dropped session whose
+# output is a pipe) never ends a run: the flash in progress is judged, the other
+# ports are flashed, and the run closes with its verdict, log and result file.
+
+def test_console_reader_that_goes_away_never_ends_the_run(z):
+    write_package(z.cwd)
+    write_image(z.cwd)
+    SimState(ports=[port("03:00.0", "4.0.555"), port("03:00.1", "4.0.555")],
+             flash={"delay_ms": "1500"}).write(z.cwd)
+    run = z.start("-y", "-json", "result.json", stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    try:
+        wait_for_call(z, run, FLASH)
+        run.stdout.close()  # as `| head` does once it has its lines
+        run.wait(timeout=120)
+        stderr = run.stderr.read()
+    finally:
+        if run.poll() is None:
+            run.kill()
+            run.wait()
+    assert run.returncode == 2
+    log = z.log()
+    assert "Warning: The console can no longer be written to" in log
+    assert "\nNIC firmware update complete.\n" in log and log.endswith("Exiting with code 2\n")
+    assert installed(z.cwd) == {"03:00.0": PACKAGE_VERSION, "03:00.1": PACKAGE_VERSION}
+    result = json.loads((z.cwd / "result.json").read_text(encoding="utf-8"))
+    assert (result["outcome"], result["exit_code"]) == ("updated", 2), result
+    assert b"Zentavor:" not in stderr
+
+
+def test_closed_standard_streams_never_make_a_file_of_the_run_the_console(z):
+    if z.windows:
+        pytest.skip("a POSIX descriptor matter: Windows has no lowest-free-number rule")
+    outdated_server(z)
+
+    def close_standard_streams():
+        for descriptor in (0, 1, 2):
+            os.close(descriptor)
+
+    completed = subprocess.run(z.command(z.program, "-y", "-json", "result.json"), cwd=z.cwd,
+                               env=z.env, preexec_fn=close_standard_streams, timeout=120,
+                               stdin=None, stdout=None, stderr=None, close_fds=True)
+    assert completed.returncode == 2
+    assert (z.lock_dir / "zentavor.lock").read_bytes() == b""
+    log = z.log()
+    assert log.count("Zentavor (") == 1 and "MAC 00:0E:1E:03:00:00 upgrade SUCCESS!" in log
+    assert "Warning: The console" not in log
+    assert json.loads((z.cwd / "result.json").read_text())["outcome"] == "updated"
+
+
+# An interrupt that arrives before the first command of the utility (here it
+# waits, blocked, before the program even starts) keeps every command from
+# starting, discovery included, and the run says so without claiming that a
+# command was allowed to finish.
+
+@pytest.mark.parametrize("args, rc, out", [
+    (["-s"], 3, None),
+    (["-n"], 0, None),
+    (["-d", "report.xml"], 0, "\nFailed to generate NIC discovery report to report.xml.\n"),
+    (["-c"], 2, None),
+    (["-ql", "-v", "versions.xml"], 1,
+     "Failed to create file versions.xml with only firmware version details!\n"),
+])
+def test_interrupt_before_the_first_command_starts_none(z, args, rc, out):
+    if z.windows:
+        pytest.skip("a signal pending at the program's start is a POSIX matter")
+    outdated_server(z)
+
+    def interrupt_waiting():
+        signal.pthread_sigmask(signal.SIG_BLOCK, {signal.SIGINT})
+        signal.signal(signal.SIGINT, signal.SIG_DFL)
+        os.kill(os.getpid(), signal.SIGINT)  # pending until the program unblocks it
+
+    completed = subprocess.run(z.command(z.program, *args, "-json", "result.json"), cwd=z.cwd,
+                               env=z.env, stdin=subprocess.DEVNULL, capture_output=True,
+                               preexec_fn=interrupt_waiting, timeout=120)
+    assert completed.returncode == rc, completed
+    assert read_calls(z.cwd) == []
+    log = z.log()
+    assert "Interrupt received: nothing further is started.\n" in log
+    assert "allowed to finish" not in log
+    assert out is None or out in completed.stdout.decode()
+    assert log.endswith(f"Exiting with code {rc}\n")
+    result = json.loads((z.cwd / "result.json").read_text(encoding="utf-8"))
+    assert result["outcome"] == "interrupted" and result["exit_code"] == rc, result
+
+
+# An interrupt that comes while the utility writes what the mode is for lets
+# it finish, and the mode ends with the verdict its files support.
+
+@pytest.mark.parametrize("args, state, call, rc, message", [
+    (["-d", "report.xml"], {"report": {"delay_ms": "1500"}},
+     ["-flashsupport", "-d", IMAGE_NAME, "report.xml", "-p3"], 1,
+     "\nSuccessfully generated NIC discovery report to report.xml.\n"),
+    (["-ql", "-v", "versions.xml"], {"discovery": {"delay_ms": "1500"}}, DISCOVER, 0,
+     "Created file versions.xml with only firmware version details.\n"),
+    (["-c"], {"discovery": {"delay_ms": "1500"}}, DISCOVER, 0, "ROM       4.0.555"),
+])
+def test_interrupted_mode_ends_with_the_verdict_its_files_support(z, args, state, call, rc,
+                                                                  message):
+    outdated_server(z, **state)
+
+    def start_as_a_job():
+        os.setsid()
+        signal.signal(signal.SIGINT, signal.SIG_DFL)
+
+    run = subprocess.Popen(z.command(z.program, *args, "-json", "result.json"), cwd=z.cwd,
+                           env=z.env, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                           stderr=subprocess.PIPE,
+                           preexec_fn=None if z.windows else start_as_a_job)
+    try:
+        wait_for_call(z, run, call)
+        interrupt(z, run, signal.SIGINT)
+        out, _ = run.communicate(timeout=120)
+    finally:
+        if run.poll() is None:
+            run.kill()
+            run.communicate()
+    assert run.returncode == rc
+    assert message in out.decode().replace("\r\n", "\n")
+    log = z.log()
+    assert INTERRUPTED in log and log.endswith(f"Exiting with code {rc}\n")
+    result = json.loads((z.cwd / "result.json").read_text(encoding="utf-8"))
+    assert result["exit_code"] == rc and result["reason"] is None, result
+    # A check that an interrupt cuts short decides nothing for any port.
+    assert all(p["decision"] in (None, "not-served") for p in result["ports"]), result

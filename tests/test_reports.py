@@ -90,13 +90,19 @@ def test_old_report_that_cannot_be_removed_fails_before_the_utility_runs(z, old)
     r = z.run("-d", "report.xml")
     assert r.rc == 0, r
     assert after_banner(r.out) == "\nFailed to generate NIC discovery report to report.xml.\n"
-    assert "Error: Could not remove the file report.xml left by an earlier run.\n" in r.log
+    # Said on standard error too; a folder is no file of an earlier run's and
+    # is left as it is.
+    said = ("Error: report.xml is not a regular file; it is left as it is, and nothing is "
+            "written there.\n" if old == "directory" else
+            "Error: Could not remove the file report.xml left by an earlier run (error ")
+    assert said in r.log and said in r.err
     assert read_calls(z.cwd) == []
     assert path.exists()
 
 
-# A report path that names one of the package's own files (a typo away from the
-# report's name) is refused as an option: the modes would delete it first.
+# A path an option names (-d, -u, -v, -json) that is one of the run's own files
+# (the package, the discovery file, the log, a lock) or another option's file,
+# by any spelling, is refused as an option: the modes would remove or replace it.
 @pytest.mark.parametrize("args", [
     ["-d", "NICFWData.xml"],
     ["-d", IMAGE_NAME],
@@ -107,21 +113,48 @@ def test_old_report_that_cannot_be_removed_fails_before_the_utility_runs(z, old)
     ["-d", "nicfwdata.XML"],
     ["-ql", "-v", "NICFWData.xml"],
     ["-s", "-v", IMAGE_NAME],
+    ["-n", "-json", "{log}"],
+    ["-n", "-json", "{vendor_lock}"],
+    ["-n", "-json", "{instance_lock}"],
+    ["-s", "-d", "new.xml", "-json", "new.xml"],
+    ["-s", "-u", "approved.xml", "-json", "approved.xml"],
+    ["-ql", "-v", "v.xml", "-JSON", "./v.xml"],
+    ["-n", "-json", ""],
+    ["-d", ""],
+    ["-n", "-json", "NICFWData.xml::$DATA"],
+    ["-n", "-json", "NICFWData.xml. "],
 ])
-def test_report_path_that_names_a_package_file_is_refused(z, args):
+def test_option_path_that_names_a_file_of_the_run_is_refused(z, args):
+    if "{instance_lock}" in args and z.windows:
+        pytest.skip("the Windows build's lock is a named mutex, no file")
     standard_server(z.cwd)
     (z.cwd / "sub").mkdir()
-    package = {name: (z.cwd / name).read_bytes() for name in ("NICFWData.xml", IMAGE_NAME)}
-    args = [a.format(cwd=native(z, z.cwd)) for a in args]
+    z.write("approved.xml", "<report/>")
+    z.run("-n")  # a log with history
+    protected = [z.cwd / name for name in ("NICFWData.xml", IMAGE_NAME, "approved.xml")]
+    before = {path: path.read_bytes() for path in protected}
+    history = z.log_bytes()
+    lock_dir = getattr(z, "lock_dir", z.root)
+    places = {"cwd": native(z, z.cwd), "vendor_lock": native(z, z.lock_path),
+              "instance_lock": native(z, lock_dir / "zentavor.lock"),
+              "log": "C:\\tavensystem\\log\\zentavor.log" if z.windows else str(z.log_path)}
+    args = [a.format(**places) for a in args]
+    calls = len(read_calls(z.cwd))
     r = z.run(*args)
-    assert {name: (z.cwd / name).read_bytes() for name in package} == package
+    assert {path: path.read_bytes() for path in protected} == before
+    assert z.log_bytes().startswith(history)
     if args[1] == "nicfwdata.XML" and not z.windows:
         assert r.rc == 1, r  # another file on POSIX, where letter case tells names apart
+        return
+    if args[-1].endswith(("::$DATA", ". ")) and not z.windows:
+        assert r.rc == 4 and r.document is not None, r  # ordinary names on POSIX
         return
     assert r.rc == 0, r
     assert "USAGE: " in r.log
     assert "Upgrade completed" not in r.log
-    assert read_calls(z.cwd) == []
+    assert len(read_calls(z.cwd)) == calls
+    assert r.document is None and not z.lock_path.exists()
+    assert not (z.cwd / "new.xml").exists() and not (z.cwd / "v.xml").exists()
 
 
 def test_report_the_utility_never_wrote_is_a_failure(z):
@@ -257,7 +290,10 @@ def test_version_report_never_passes_off_what_it_cannot_remove(z):
     assert r.rc == 1, r
     assert after_banner(r.out) == (
         "Failed to create file versions.xml with only firmware version details!\n")
-    assert "Error: Could not remove the file versions.xml left by an earlier run.\n" in r.log
+    said = ("Error: versions.xml is not a regular file; it is left as it is, and nothing is "
+            "written there.\n")
+    assert said in r.log and said in r.err
+    assert (z.cwd / "versions.xml").is_dir()
 
 
 def test_version_report_alone_has_no_file_to_report(z):

@@ -4,12 +4,15 @@ is also checked by the harness against the schema, the exit code, the log and
 the simulated server (conftest.check_result_file)."""
 
 import fcntl
+import json
+import os
 import subprocess
 
 import pytest
 
-from sim_state import (FOREIGN_IDS, PACKAGE_VERSION, SimState, flashed_locations, installed, port,
-                       read_calls, standard_server, write_image, write_package)
+from conftest import Result
+from sim_state import (FOREIGN_IDS, PACKAGE_VERSION, Image, SimState, flashed_locations, installed,
+                       port, read_calls, standard_server, write_image, write_package)
 from test_concurrency import start_interactive, wait_for
 
 MISSING = "Supporting file NICFWData.xml is missing. Cannot proceed.\n"
@@ -62,6 +65,9 @@ SCENARIOS = {
                            "The options were refused"),
     "refused with -port": (STANDARD, ["-d", "r.xml", "-port", "03:00.0"], "", 0, "refused", [],
                            [], None),
+    # The utility itself marks the port to be left alone: answered, never flashed.
+    "utility skips the port": ([port("03:00.0", "4.0.555", action="skip")], ["-s"], "", 3,
+                               "nothing-selected", ["skipped"], [], None),
 }
 
 
@@ -139,6 +145,99 @@ def test_runs_stopped_at_start_up_write_their_result_and_leave_no_old_files(z):
     assert r.document["outcome"] == "failed" and r.document["mode"] is None
     assert r.document["reason"] == MISSING.strip()
     assert not (z.cwd / "versions.xml").exists()
+    # Without a result file too: exit code 0 is -ql's "file created".
+    z.write("versions.xml", "last week's\n")
+    assert z.run("-s", "-ql", "-v", "versions.xml").rc == 0
+    assert not (z.cwd / "versions.xml").exists()
+
+
+def run_with_an_unremovable(z, name, *args):
+    """Runs with the file at name held so that nothing can remove it: read-only
+    on Windows; on POSIX a file mounted over it (root alone may remove any
+    other), in a mount namespace of the run's own."""
+    target = z.write(name, "last week's\n")
+    if z.windows:
+        target.chmod(0o444)
+        return z.run(*args)
+    if os.geteuid() != 0:
+        pytest.skip("only root can mount a file over another")
+    cover = z.root / "cover"
+    cover.write_text("last week's\n")
+    mount = ["unshare", "--mount", "sh", "-c", 'mount --bind "$0" "$1" && shift && exec "$@"',
+             str(cover), str(target)]
+    before = z.log_bytes()
+    completed = subprocess.run(mount + z.command(z.program, *args), cwd=z.cwd, env=z.env,
+                               stdin=subprocess.DEVNULL, capture_output=True, timeout=120)
+    return Result(completed, before, z.log_bytes())
+
+
+@pytest.mark.parametrize("name, args", [
+    ("result.json", ["-s", "-json", "result.json"]),
+    ("versions.xml", ["-s", "-ql", "-v", "versions.xml"]),
+])
+def test_an_old_file_that_cannot_be_removed_keeps_the_mode_from_starting(z, name, args):
+    standard_server(z.cwd)
+    r = run_with_an_unremovable(z, name, *args)
+    said = f"Error: Could not remove the file {name} left by an earlier run (error "
+    assert r.rc == 0, r
+    assert said in r.err and said in r.log, r
+    assert read_calls(z.cwd) == []
+    assert "Upgrade completed" not in r.log
+    # Last week's file stands, or (where the system lets a file that cannot be
+    # removed be replaced) this run's own failure.
+    left = (z.cwd / name).read_text()
+    assert left == "last week's\n" or (
+        name == "result.json" and json.loads(left)["outcome"] == "failed"), left
+
+
+@pytest.mark.parametrize("breakage, reason", [
+    # The descriptor: the log's first error line, not discovery's consequence.
+    ("descriptor", "Loading configuration file NICFWData.xml failed. Error code: "),
+    # The utility ended well but wrote no report: said, with its exit code.
+    ("report", "Error: The vendor utility ended without writing report.xml (its exit code: 0)."),
+])
+def test_reason_is_the_first_error_of_the_run(z, breakage, reason):
+    standard_server(z.cwd)
+    if breakage == "descriptor":
+        z.write("NICFWData.xml", "<nic_fw_package><nic>")
+        args = ["-s"]
+    else:
+        SimState(ports=[port("03:00.0", "4.0.555")], report={"output": "none"}).write(z.cwd)
+        args = ["-s", "-d", "report.xml"]
+    r = z.run(*args, "-json", "result.json")
+    assert r.rc == 0, r
+    assert r.document["outcome"] == "failed"
+    assert r.document["reason"].startswith(reason), r.document
+    assert f"Zentavor: {reason}" in r.err, r.err
+
+
+def test_replay_outcome_tells_what_the_ports_hold(z):
+    serve(z, port("03:00.0", "4.0.555"), port("03:00.1", "4.0.556"))
+    assert z.run("-s", "-d", "report.xml").rc == 1
+    # The utility had nothing to do: nothing flashed, nothing failed.
+    SimState(ports=[port("03:00.0", "4.0.555"), port("03:00.1", "4.0.556")],
+             replay={"exit": "5"}).write(z.cwd)
+    r = z.run("-s", "-u", "report.xml", "-json", "result.json")
+    assert (r.rc, r.document["outcome"], r.document["reason"]) == (3, "nothing-selected", None)
+    assert [p["flash"] for p in r.document["ports"]] == [None, None]
+    assert r.document["reboot_required"] is False
+    # The utility says it replayed the report, yet the port holds another version.
+    SimState(ports=[port("03:00.0", "4.0.555"), port("03:00.1", "4.0.556")],
+             images=[Image(version="4.0.557")]).write(z.cwd)
+    r = z.run("-s", "-u", "report.xml", "-json", "result.json")
+    assert (r.rc, r.document["outcome"]) == (2, "failed"), r.document
+    assert "03:00.0" in r.document["reason"] and "4.0.557" in r.document["reason"]
+    assert r.document["ports"][0]["flash"]["result"] == "failed"
+    assert r.document["reboot_required"] is False
+
+
+def test_replay_of_a_report_that_marks_nothing_needs_no_reboot(z):
+    serve(z, port("03:00.0", "4.0.556"))
+    assert z.run("-s", "-d", "report.xml").rc == 1
+    r = z.run("-s", "-u", "report.xml", "-json", "result.json")
+    assert (r.rc, r.document["outcome"]) == (2, "replayed"), r.document
+    assert r.document["ports"][0]["flash"] is None
+    assert r.document["reboot_required"] is False
 
 
 def test_run_kept_out_by_another_run_is_busy(z):
@@ -154,6 +253,9 @@ def test_run_kept_out_by_another_run_is_busy(z):
     assert "Zentavor run" in r.err
     # The file may be the other run's own: it is left to that run.
     assert (z.cwd / "versions.xml").exists()
+    # Help changes nothing, so it is shown whoever holds the lock.
+    r = z.run("-h", "-json", "result.json")
+    assert r.rc == 0 and "USAGE: " in r.out and r.document["outcome"] == "help-shown", r
 
 
 def test_result_file_path_rules(z):

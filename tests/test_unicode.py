@@ -126,6 +126,28 @@ def test_log_and_redirected_output_are_utf8_throughout(z):
     assert f"\t{z.echoed_program()} -s -d Łódź.xml \n" in log
 
 
+# Every spelling of a package file outside ASCII is that file: letter case
+# beyond ASCII, the absolute path through a folder outside the code page. None
+# may be named as an output path.
+@pytest.mark.parametrize("args", [
+    ["-n", "-json", "{folder}\\NICFWData.xml"],
+    ["-n", "-json", "P3P_RÖM.BIN"],
+    ["-d", "P3P_RÖM.BIN"],
+    ["-ql", "-v", "{folder}\\p3p_röm.bin"],
+])
+def test_no_spelling_of_a_package_file_outside_ascii_passes_the_guard(z, args):
+    if not z.windows:
+        pytest.skip("letter case beyond ASCII names another file on POSIX")
+    z.cwd = z.root / "Mise à jour"
+    z.cwd.mkdir()
+    outdated_server(z, image="p3p_röm.bin")
+    package = {name: (z.cwd / name).read_bytes() for name in ("NICFWData.xml", "p3p_röm.bin")}
+    r = z.run(*[a.format(folder=windows_path(z.cwd)) for a in args])
+    assert r.rc == 0 and "USAGE: " in r.out, r
+    assert {name: (z.cwd / name).read_bytes() for name in package} == package
+    assert read_calls(z.cwd) == []
+
+
 SIMULATED_DISCOVERY = Path(__file__).parent.parent / "fuzz" / "corpus" / "discovery_file" / "simulator.xml"
 
 

@@ -34,8 +34,8 @@ WITH_ERRORS = "\nNIC firmware update completed with errors. \n"
 NOTHING_SELECTED = "\nNo firmware is selected for update.\n"
 CANCELLED = "\nFirmware upgrade cancelled by User \n"
 NO_INPUT = "Unknown input problem!\nQuit...\n"
-INTERRUPTED = ("Interrupt received: a command already running was allowed to finish; nothing "
-               "further is started.\n")
+# At a question no command runs: nothing further is started.
+INTERRUPTED = "Interrupt received: nothing further is started.\n"
 
 
 def serve(z, *ports, **state):

@@ -10,7 +10,7 @@ ConsoleWindow::~ConsoleWindow() = default;
 
 void ConsoleWindow::Restore() {}
 
-void PutConsoleText(std::FILE* stream, const std::string& text) {
-  std::fwrite(text.data(), 1, text.size(), stream);
-  std::fflush(stream);
+bool PutConsoleText(std::FILE* stream, const std::string& text) {
+  const bool written = std::fwrite(text.data(), 1, text.size(), stream) == text.size();
+  return std::fflush(stream) == 0 && written;
 }

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "ui/console_window.h"
 #include "files/utf16.h"
+#include "ui/console_window.h"
 
 namespace {
 
@@ -96,13 +96,14 @@ void ConsoleWindow::Restore() {
   SetConsoleWindowInfo(saved_->output, TRUE, &window);
 }
 
-void PutConsoleText(std::FILE* stream, const std::string& text) {
+bool PutConsoleText(std::FILE* stream, const std::string& text) {
   const HANDLE handle = GetStdHandle(stream == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE)
+    return true;  // no console: nowhere to write, and nothing lost
   DWORD mode = 0;
   if (!GetConsoleMode(handle, &mode)) {
-    std::fwrite(text.data(), 1, text.size(), stream);
-    std::fflush(stream);
-    return;
+    const bool written = std::fwrite(text.data(), 1, text.size(), stream) == text.size();
+    return std::fflush(stream) == 0 && written;
   }
   // Whatever the runtime still holds goes first, so the order stays as written.
   std::fflush(stream);
@@ -119,7 +120,8 @@ void PutConsoleText(std::FILE* stream, const std::string& text) {
     DWORD written = 0;
     const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(wide.size() - done, 8192));
     if (!WriteConsoleW(handle, wide.data() + done, chunk, &written, nullptr) || written == 0)
-      return;
+      return false;
     done += written;
   }
+  return true;
 }

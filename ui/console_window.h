@@ -35,5 +35,8 @@ class ConsoleWindow {
 // Writes UTF-8 text to standard output or standard error and flushes it. A
 // Windows console receives it through its Unicode interface, so that every
 // character reads as itself whatever the console's code page; redirected
-// output (a file, a pipe) gets the bytes unchanged.
-void PutConsoleText(std::FILE* stream, const std::string& text);
+// output (a file, a pipe) gets the bytes unchanged. False when the text could
+// not be written (a pipe whose reader has gone, say); a process that has no
+// such stream at all (a Windows program started without a console) has
+// nothing to write to and answers true.
+bool PutConsoleText(std::FILE* stream, const std::string& text);

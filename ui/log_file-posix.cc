@@ -11,8 +11,15 @@
 // or device there must neither hold the run at its open nor take the lines.
 // Only a regular file reached without following a link is a log.
 std::FILE* OpenLogForAppend(const char* path, unsigned long* error) {
-  const int fd =
-      open(path, O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
+  constexpr int kFlags = O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+  // Made here or found: a log this run makes is readable by every
+  // administrator (0644) whatever the umask; one that stands there already
+  // keeps the mode someone gave it.
+  int fd = open(path, kFlags | O_CREAT | O_EXCL, 0644);
+  if (fd >= 0)
+    fchmod(fd, 0644);
+  else if (errno == EEXIST)
+    fd = open(path, kFlags);
   if (fd < 0) {
     *error = static_cast<unsigned long>(errno);
     return nullptr;

@@ -28,6 +28,15 @@ std::string FormatText(const char* format, va_list args) {
   return text;
 }
 
+std::string FormatLine(const char* format, ...) ZENTAVOR_PRINTF(1, 2);
+std::string FormatLine(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::string text = FormatText(format, args);
+  va_end(args);
+  return text;
+}
+
 void PutText(std::FILE* stream, const std::string& text) {
   std::fwrite(text.data(), 1, text.size(), stream);
   std::fflush(stream);
@@ -35,6 +44,10 @@ void PutText(std::FILE* stream, const std::string& text) {
 
 constexpr const char kLogCannotBeOpened[] =
     "Warning: Cannot open the log file %s (error %lu); this run is not being logged.\n";
+
+constexpr const char kConsoleLost[] =
+    "Warning: The console can no longer be written to; the run goes on, and the log keeps "
+    "what it says.\n";
 
 // The answer code for one typed line (its newline already removed, not empty).
 std::int32_t JudgeAnswer(const char* line) {
@@ -98,12 +111,13 @@ bool UserInterface::OpenLog() {
   // standard error (a console, a deployment tool) learns it once.
   if (!logFailureReported_) {
     logFailureReported_ = true;
-    PrintStandardError(kLogCannotBeOpened, logPath_, error);
+    SayOnStandardError(FormatLine(kLogCannotBeOpened, logPath_, error));
   }
   // The debug channel writes to the very stream that failed to open, so the
   // report goes to standard error instead, under the debug channel's own rules.
   if (debug_ && !silent_)
-    PrintStandardError("UserInterface::Write(): fopen() %s failed %lu\n", logPath_, error);
+    SayOnStandardError(
+        FormatLine("UserInterface::Write(): fopen() %s failed %lu\n", logPath_, error));
   return false;
 }
 
@@ -113,8 +127,12 @@ void UserInterface::WriteText(const std::string& text) {
 }
 
 void UserInterface::PrintText(const std::string& text) {
-  if (!silent_)
-    PutConsoleText(stdout, text);
+  if (silent_ || PutConsoleText(stdout, text) || consoleLossReported_)
+    return;
+  // The reader of the console has gone (a pipe closed early, a dropped
+  // session): the run goes on to its verdict, and the log keeps every line.
+  consoleLossReported_ = true;
+  WriteText(kConsoleLost);
 }
 
 void UserInterface::RestoreConsole() {
@@ -217,11 +235,7 @@ void NotifyOnce(OnceNotice& notice, UserInterface& ui, const char* format, ...) 
   }
 }
 
-void PrintStandardError(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  const std::string text = FormatText(format, args);
-  va_end(args);
+void SayOnStandardError(const std::string& text) {
   PutConsoleText(stderr, text);
 }
 
@@ -231,7 +245,7 @@ void InstallUserInterface(UserInterface* ui) {
 
 UserInterface& TheUserInterface() {
   if (!installedUserInterface) {
-    PrintStandardError("Internal error: the user interface is used before start-up created it.\n");
+    SayOnStandardError("Internal error: the user interface is used before start-up created it.\n");
     std::abort();
   }
   return *installedUserInterface;

@@ -83,11 +83,20 @@ class UserInterface {
   bool assumeDefault_ = false;
   std::FILE* log_ = nullptr;
   bool logFailureReported_ = false;
+  bool consoleLossReported_ = false;
   std::unique_ptr<ConsoleWindow> console_;
   std::FILE* input_ = stdin;
   bool (*interruptArrived_)() = nullptr;
   bool (*interruptBrokeOffRead_)() = nullptr;
 };
+
+// One line for whoever reads standard error (a console, a deployment tool),
+// whatever the options: flushed at once. Every line the program writes to
+// standard error goes through here, with or without a user interface: on a
+// Windows console through its Unicode interface, as standard output goes
+// (PutConsoleText), so that a name reads as itself whatever the console's code
+// page; elsewhere as the UTF-8 bytes.
+void SayOnStandardError(const std::string& text);
 
 // A message written at most once. target: 0 console only, 2 console and log,
 // any other value log only.
@@ -98,12 +107,6 @@ struct OnceNotice {
 
 void NotifyOnce(OnceNotice& notice, UserInterface& ui, const char* format, ...)
     ZENTAVOR_PRINTF(3, 4);
-
-// Every line the program writes to standard error goes through here, with or
-// without a user interface: on a Windows console through its Unicode
-// interface, as standard output goes (PutConsoleText), so that a name reads as
-// itself whatever the console's code page; elsewhere as the UTF-8 bytes.
-void PrintStandardError(const char* format, ...) ZENTAVOR_PRINTF(1, 2);
 
 // The process-wide user interface. Start-up installs it; every other part of
 // the program writes through TheUserInterface(). Calling it before start-up

@@ -10,7 +10,7 @@
 #include "inventory/package.h"
 #include "inventory/port_filter.h"
 #include "inventory/run_record.h"
-#include "platform/process.h"
+#include "inventory/vendor_command.h"
 #include "platform/vendor_utility.h"
 #include "ui/progress_line.h"
 
@@ -141,8 +141,19 @@ std::int32_t QLogicFirmware::Confirm() {
 
 void QLogicFirmware::Update() {
   NicRecord& nic = CurrentNic();
-  if ((nic.flags & NIC_SELECTED) == 0 || nic.action == "skip")
+  if ((nic.flags & NIC_SELECTED) == 0)
     return;
+  // The vendor utility itself marks the port to be left alone: it is not
+  // flashed, whatever was answered.
+  if (nic.action == "skip") {
+    NoteDecision(CurrentNicIndex, PortDecision::kSkipped);
+    return;
+  }
+  // No flash starts after an interrupt; the one it came during has ended.
+  if (StopForInterrupt()) {
+    RunFlags |= RUN_CANCELLED;
+    return;
+  }
 
   UserInterface& ui = TheUserInterface();
   NotifyOnce(patienceNotice_, ui, "%s", kPatienceNotice);
@@ -154,8 +165,13 @@ void QLogicFirmware::Update() {
   {
     ProgressLine progress(!ui.silent() && StandardOutputIsTerminal(),
                           nic.pciLocation + " (MAC " + nic.macAddress + ")", nic.duration);
-    started =
-        RunCommand(command, &exitCode, [&progress](unsigned seconds) { progress.Show(seconds); });
+    const VendorCommandResult ran = RunVendorCommand(
+        command, &exitCode, [&progress](unsigned seconds) { progress.Show(seconds); });
+    if (ran == VendorCommandResult::kInterrupted) {
+      RunFlags |= RUN_CANCELLED;
+      return;
+    }
+    started = ran == VendorCommandResult::kRan;
   }
   NoteFlash(CurrentNicIndex, started, exitCode);
   if (started && exitCode == 0) {

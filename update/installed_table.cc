@@ -5,6 +5,7 @@
 #include "inventory/discovery.h"
 #include "inventory/nic_record.h"
 #include "inventory/port_filter.h"
+#include "inventory/run_record.h"
 #include "ui/user_interface.h"
 
 namespace {
@@ -37,8 +38,10 @@ void AppendPortBlock(NicRecord& nic, std::string& table) {
 std::int32_t ShowInstalledFirmware(std::uint32_t, UserInterface&) {
   RunDiscovery();  // only the inventory it leaves behind matters here
   // A -port value that names no served port counts as no supported port.
-  if (SupportedNicCount == 0 || !CheckPortFilterValues().empty())
+  if (SupportedNicCount == 0 || !CheckPortFilterValues().empty()) {
+    NoteOutcome(ShortfallOutcome());
     return 2;
+  }
 
   std::string table;
   for (std::uint32_t index = 0; index < SupportedNicCount; ++index) {
@@ -49,5 +52,6 @@ std::int32_t ShowInstalledFirmware(std::uint32_t, UserInterface&) {
   }
   // Adapter names may hold '%': the table is output, never a format.
   TheUserInterface().PrintAndWrite("%s", table.c_str());
+  NoteOutcome(Outcome::kTableShown);
   return 0;
 }

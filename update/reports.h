@@ -7,10 +7,17 @@
 class UserInterface;
 
 const char* ReportPath();
-// Removes a file that an earlier run left at a report path, so that it never
-// passes for this run's. False, with an error line in the log, when one stands
-// there and cannot be removed.
-bool RemoveEarlierReport(const char* path);
+// What RemoveEarlierFile found at an output path.
+enum class EarlierFile {
+  kCleared,          // nothing stands there now
+  kNotARegularFile,  // a device, a pipe, a folder or a link: left as it is
+  kCannotBeRemoved,  // a file that an earlier run left, still there
+};
+
+// Removes a file that an earlier run left at an output path (a report, the
+// version file, the result file), so that it never passes for this run's.
+// Anything but kCleared is said in one line on the log and standard error.
+EarlierFile RemoveEarlierFile(const char* path);
 std::int32_t GenerateDiscoveryReport();
 std::int32_t PrepareReplay(const char* reportPath);
 std::int32_t ReplayDiscoveryReport(std::int32_t portCount);

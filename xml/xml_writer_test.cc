@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include <filesystem>
 #include <random>
 #include <string>
@@ -195,16 +199,39 @@ TEST_F(XmlWriteToFile, FailuresReportTheirCodeAndLeaveNoFile) {
 }
 
 TEST_F(XmlWriteToFile, ADeviceThatRefusesTheWriteIsNeverRemoved) {
-  if (!FileExists("/dev/full"))
+#ifdef _WIN32
+  GTEST_SKIP() << "device nodes are a POSIX matter";
+#else
+  struct stat full;
+  if (stat("/dev/full", &full) != 0)
     GTEST_SKIP() << "no device that is always full here";
-  // Reached through a link, so that a writer that removed what it could not
-  // write would only take the link, never the device itself.
-  const std::string link = dir_.Path("full.xml");
+  // A node of the same device in the scratch directory, so that a writer that
+  // removed what it could not write would only take this node, never the
+  // machine's own.
+  const std::string node = dir_.Path("full.xml");
+  if (mknod(node.c_str(), S_IFCHR | 0666, full.st_rdev) != 0)
+    GTEST_SKIP() << "device nodes cannot be made here (not root)";
+  EXPECT_EQ(Report().WriteToFile(node.c_str(), nullptr, true), XmlError::CannotWriteIntoFile);
+  EXPECT_TRUE(FileExists(node));
+#endif
+}
+
+TEST_F(XmlWriteToFile, ALinkIsNeverWrittenThrough) {
+#ifdef _WIN32
+  GTEST_SKIP() << "links at a file's name are a POSIX matter here";
+#else
+  // Written as root in places others may write to: a link planted at the name
+  // must not carry the text into the file it names.
+  const std::string target = dir_.Path("target.xml");
+  WriteBytes(target, "kept");
+  const std::string link = dir_.Path("link.xml");
   std::error_code error;
-  std::filesystem::create_symlink("/dev/full", link, error);
+  std::filesystem::create_symlink(target, link, error);
   ASSERT_FALSE(error) << error.message();
-  EXPECT_EQ(Report().WriteToFile(link.c_str(), nullptr, true), XmlError::CannotWriteIntoFile);
-  EXPECT_TRUE(FileExists(link));
+  EXPECT_EQ(Report().WriteToFile(link.c_str(), nullptr, true), XmlError::CannotOpenForWriting);
+  EXPECT_EQ(ReadBytes(target), "kept");
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+#endif
 }
 
 // Random trees of the shape that the writer and the parser agree on: names
