@@ -187,7 +187,7 @@ def test_files_saved_in_code_page_1252_read_as_utf8_everywhere(z, declaration):
 
 def spawn_with_code_units(z, *args):
     """Runs the Windows program through a Windows parent that hands it UTF-16
-    arguments, where "\\uXXXX" stands for that one code unit."""
+    arguments, where "{U+XXXX}" stands for that one code unit."""
     helper = z.install("testchild")
     before = z.log_bytes()
     completed = subprocess.run(z.command(helper, "spawn", windows_path(z.program), *args),
@@ -197,10 +197,10 @@ def spawn_with_code_units(z, *args):
 
 
 @pytest.mark.parametrize("args, result_file", [
-    (["-d", "r\\uD800.xml"], None),
-    (["-v", "v\\uDC00.xml", "-s"], None),
-    (["-json", "r\\uD83D.json", "-c"], None),
-    (["-json", "r.json", "-ql", "-v", "\\uDE00v.xml"], "r.json"),
+    (["-d", "r{U+D800}.xml"], None),
+    (["-v", "v{U+DC00}.xml", "-s"], None),
+    (["-json", "r{U+D83D}.json", "-c"], None),
+    (["-json", "r.json", "-ql", "-v", "{U+DE00}v.xml"], "r.json"),
 ])
 def test_argument_with_an_unpaired_surrogate_is_refused(z, args, result_file):
     if not z.windows:
