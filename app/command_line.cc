@@ -1,13 +1,16 @@
 #include "app/command_line.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "app/run_files.h"
 #include "base/ascii.h"
 #include "base/run_flags.h"
+#include "base/utf8.h"
 #include "inventory/port_filter.h"
 #include "platform/file_system.h"
 #include "ui/user_interface.h"
@@ -24,11 +27,20 @@ bool IsAnyOf(const char* arg, std::initializer_list<const char*> options) {
   return false;
 }
 
+std::vector<int> UnreadableArguments;
+
+bool IsUnreadable(int index) {
+  return std::find(UnreadableArguments.begin(), UnreadableArguments.end(), index) !=
+         UnreadableArguments.end();
+}
+
 // The argument after an option that takes one, taken as it stands; null when
 // there is none or it does not fit a path buffer (refused rather than cut, so
 // that no mode ever works on a different file or port than the one named).
+// Its length is counted in characters as Windows counts a path, not in bytes:
+// a name in Chinese takes three bytes a character.
 const char* TakeArgument(int argc, char** argv, int* index) {
-  if (*index + 1 >= argc || std::strlen(argv[*index + 1]) >= kPathBufferSize)
+  if (*index + 1 >= argc || IsUnreadable(*index + 1) || !FitsPathBuffer(argv[*index + 1]))
     return nullptr;
   return argv[++*index];
 }
@@ -121,8 +133,14 @@ inline constexpr const char* kUsageLines[] = {
 
 }  // namespace
 
+void MarkArgumentUnreadable(int index) {
+  UnreadableArguments.push_back(index);
+}
+
 bool ParseCommandLine(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
+    if (IsUnreadable(i))
+      return false;
     char* arg = argv[i];
     if (arg[0] == '/')
       arg[0] = '-';

@@ -25,6 +25,12 @@ struct EarlyOptions {
 };
 EarlyOptions ScanEarlyOptions(int argc, char** argv);
 
+// An argument that arrived as no text at all (on Windows: one holding an
+// unpaired UTF-16 surrogate, which the conversion to UTF-8 replaces, so that
+// as a name it would reach a look-alike file). It is refused as an invalid
+// option wherever it stands, and never taken as an option's file or port.
+void MarkArgumentUnreadable(int index);
+
 // ORs option bits into RunFlags and fills ReportPathBuffer; rewrites a leading
 // "/" of an argument it reads into "-". False at the first argument it does not
 // accept (help included).

@@ -125,6 +125,26 @@ TEST_F(CommandLineTest, FileNameThatDoesNotFitTheReportPathIsRefusedNotCut) {
   EXPECT_STREQ(ReportPathBuffer, "kept.xml");
 }
 
+TEST_F(CommandLineTest, PathLengthIsCountedInUtf16UnitsAsWindowsCountsIt) {
+  auto repeat = [](const std::string& character, std::size_t count) {
+    std::string text;
+    for (std::size_t i = 0; i < count; ++i)
+      text += character;
+    return text;
+  };
+  const std::string cjk = "\xE6\x8A\xA5";        // three bytes, one unit
+  const std::string emoji = "\xF0\x9F\x98\x80";  // four bytes, two units
+  const std::string longest = repeat(cjk, kPathBufferSize - 1);
+  ASSERT_TRUE(Parse({"-d", longest}));
+  EXPECT_EQ(std::string(ReportPathBuffer), longest);  // all 777 bytes, none cut
+  EXPECT_FALSE(Parse({"-d", repeat(cjk, kPathBufferSize)}));
+  EXPECT_TRUE(Parse({"-json", repeat(emoji, (kPathBufferSize - 1) / 2)}));
+  EXPECT_FALSE(Parse({"-json", repeat(emoji, kPathBufferSize / 2)}));
+  // A byte that is not UTF-8 is one unit, as the ANSI code page reads it.
+  EXPECT_TRUE(Parse({"-v", std::string(kPathBufferSize - 1, '\xF6')}));
+  EXPECT_FALSE(Parse({"-v", std::string(kPathBufferSize, '\xF6')}));
+}
+
 // Every path an option names is kept off the run's own files (the package,
 // the discovery file, the log, the locks) and off the other option's path,
 // whatever its spelling; nothing else is refused.

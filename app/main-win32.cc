@@ -8,9 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "app/command_line.h"
 #include "app/zentavor.h"
-#include "ui/user_interface.h"
 #include "files/utf16.h"
+#include "ui/user_interface.h"
 
 namespace {
 
@@ -32,7 +33,10 @@ void LoadLibrariesFromTheSystemDirectoryOnly() {
 
 int wmain(int argc, wchar_t** argv) {
   LoadLibrariesFromTheSystemDirectoryOnly();
-  std::vector<std::string> arguments = Utf8Arguments(argc, argv);
+  std::vector<int> unreadable;
+  std::vector<std::string> arguments = Utf8Arguments(argc, argv, &unreadable);
+  for (const int index : unreadable)
+    MarkArgumentUnreadable(index);
   std::vector<char*> pointers;
   for (std::string& argument : arguments)
     pointers.push_back(argument.data());

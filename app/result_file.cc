@@ -250,10 +250,6 @@ void MarkPortsToFlash(const XmlNode& node, int depth) {
   }
 }
 
-void ReportOnStandardError(const std::string& text) {
-  SayOnStandardError(text);
-}
-
 // A port the report marked that does not hold the package's version after a
 // replay the utility called a success: the first such port is the reason.
 void NoteMissedReplayedPorts() {
@@ -279,12 +275,11 @@ void WriteResultFile(const json& document) {
   unsigned long error = 0;
   if (WriteFileAtomically(Start.resultFile, text, &error))
     return;
-  char line[kPathBufferSize + 128];
-  std::snprintf(line, sizeof line, "Error: Could not write the result file %s (error %lu).\n",
-                Start.resultFile.c_str(), error);
+  const std::string line = "Error: Could not write the result file " + Start.resultFile +
+                           " (error " + std::to_string(error) + ").\n";
   if (HasUserInterface())
-    TheUserInterface().Write("%s", line);
-  ReportOnStandardError(line);
+    TheUserInterface().Write("%s", line.c_str());
+  SayOnStandardError(line);
 }
 
 }  // namespace
@@ -369,8 +364,9 @@ void FinishRunResult(RunStage stage, std::int32_t exitCode) {
   const auto [reason, shown] = Reason(TheRunFacts().outcome, exitCode);
   if (!shown) {
     const std::string log = LogFilePath();
-    ReportOnStandardError(std::string(kTitle) + ": " + reason +
-                          (log.empty() ? std::string() : " (log: " + log + ")") + "\n");
+    const std::string line = std::string(kTitle) + ": " + reason +
+                             (log.empty() ? std::string() : " (log: " + log + ")") + "\n";
+    SayOnStandardError(line);
   }
   // A -ql -v run stopped at start-up ends with 0, its success code: no old
   // version file may stand beside that. Another run holding the lock may be

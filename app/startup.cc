@@ -10,6 +10,7 @@
 #include "app/instance_check.h"
 #include "app/vendor_module.h"
 #include "base/run_flags.h"
+#include "base/utf8.h"
 #include "inventory/run_record.h"
 #include "platform/file_system.h"
 #include "platform/instance_lock.h"
@@ -41,7 +42,7 @@ constexpr const char kNoticeLine[] =
     "Online boot-ROM firmware update for P3P-series adapters. Keep the server powered until "
     "it ends.";
 
-char LogPathBuffer[kPathBufferSize] = {};
+char LogPathBuffer[kPathBufferBytes] = {};
 std::string InstanceLockProblemText;
 
 std::string Join(const std::string& directory, const char* name) {
@@ -62,7 +63,7 @@ void PrepareLogFile() {
   const std::string path = LogFileOfThisMachine();
   // A path that the user interface would have to cut would log into a
   // different file than the one named here; refuse it instead.
-  if (path.size() >= kPathBufferSize) {
+  if (!FitsPathBuffer(path)) {
     throw std::length_error("log path too long: " + path);
   }
   MakeDirectory(ParentOf(directory).c_str());
@@ -113,8 +114,7 @@ bool TakeInstanceLock(UserInterface& ui, bool helpRequested) {
   const std::string warning = "Warning: could not take " + InstanceLockProblemText +
                               "; a run started meanwhile would not be kept out, so this run "
                               "writes no firmware.\n";
-  std::fputs(warning.c_str(), stderr);
-  std::fflush(stderr);
+  SayOnStandardError(warning);
   ui.Write("%s", warning.c_str());
   return true;
 }
@@ -126,8 +126,7 @@ void ReportStartupFailure() {
   } else {
     // Without a user interface there is no log yet; the console is the only
     // place left, and a run must never end without saying why.
-    std::fputs(kStartupFailed, stderr);
-    std::fflush(stderr);
+    SayOnStandardError(kStartupFailed);
   }
 }
 

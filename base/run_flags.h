@@ -39,4 +39,4 @@ inline constexpr std::uint32_t RUN_SKIP_DEVICE = 0x200000;
 inline std::uint32_t RunFlags = 0;
 
 // File argument of -d, -u or -v (the last one given wins); empty at start.
-inline char ReportPathBuffer[kPathBufferSize] = {};
+inline char ReportPathBuffer[kPathBufferBytes] = {};

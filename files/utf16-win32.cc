@@ -38,9 +38,16 @@ std::string NarrowToUtf8(std::wstring_view text) {
   return narrow;
 }
 
-std::vector<std::string> Utf8Arguments(int argc, wchar_t** argv) {
+std::vector<std::string> Utf8Arguments(int argc, wchar_t** argv, std::vector<int>* unreadable) {
   std::vector<std::string> arguments;
-  for (int i = 0; i < argc; ++i)
-    arguments.push_back(NarrowToUtf8(argv[i]));
+  for (int i = 0; i < argc; ++i) {
+    const std::wstring_view argument(argv[i]);
+    arguments.push_back(NarrowToUtf8(argument));
+    // Only text with an unpaired surrogate fails the strict conversion.
+    if (unreadable != nullptr && !argument.empty() && argument.size() <= INT_MAX &&
+        WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, argument.data(),
+                            static_cast<int>(argument.size()), nullptr, 0, nullptr, nullptr) == 0)
+      unreadable->push_back(i);
+  }
   return arguments;
 }

@@ -8,16 +8,21 @@
 #include <string_view>
 #include <vector>
 
-// The UTF-16 form of a UTF-8 text. Bytes that are not UTF-8 (a file name from a
-// descriptor saved in the ANSI code page, say) are read in the ANSI code page,
-// as the byte-string calls always read them, so such a name still finds its file.
+// The UTF-16 form of a UTF-8 text. Bytes that are not UTF-8 (rare since the XML
+// library converts files saved in a code page; a file marked UTF-8 that is
+// not, say) are read in the ANSI code page, as the byte-string calls always
+// read them, so such a name still finds its file.
 std::wstring WidenUtf8(std::string_view text);
 
 // The UTF-8 form of a UTF-16 text; an unpaired surrogate becomes U+FFFD.
 std::string NarrowToUtf8(std::wstring_view text);
 
-// The arguments of wmain as UTF-8, the program name first.
-std::vector<std::string> Utf8Arguments(int argc, wchar_t** argv);
+// The arguments of wmain as UTF-8, the program name first. An argument that
+// holds an unpaired surrogate names nothing that UTF-8 can spell: it is
+// converted all the same (with U+FFFD), so that the log can show it, and its
+// index goes into *unreadable (when given), so that it is never taken for a name.
+std::vector<std::string> Utf8Arguments(int argc, wchar_t** argv,
+                                       std::vector<int>* unreadable = nullptr);
 
 // A wide text that a Windows call writes into a buffer of the caller's size
 // (a directory, a module path, an environment variable): the buffer grows

@@ -1,5 +1,6 @@
 #include <cstdlib>
 
+#include "base/utf8.h"
 #include "files/wide_text.h"
 
 // UTF-8 never holds a zero byte inside its text, while markup in little-endian
@@ -52,17 +53,6 @@ std::size_t Utf8Length(char32_t c) {
   return c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
 }
 
-char* PutUtf8(char* out, char32_t c) {
-  const std::size_t length = Utf8Length(c);
-  static const unsigned char kLead[] = {0, 0x00, 0xC0, 0xE0, 0xF0};
-  for (std::size_t i = length - 1; i > 0; --i) {
-    out[i] = static_cast<char>(0x80 | (c & 0x3F));
-    c >>= 6;
-  }
-  out[0] = static_cast<char>(kLead[length] | c);
-  return out + length;
-}
-
 }  // namespace
 
 char* ConvertWideTextToUtf8(const char16_t* units, std::size_t count) {
@@ -78,7 +68,7 @@ char* ConvertWideTextToUtf8(const char16_t* units, std::size_t count) {
     return nullptr;
   char* out = text;
   for (std::size_t i = 0, taken = 0; i < count; i += taken) {
-    out = PutUtf8(out, CodePointAt(units, count, i, taken));
+    out += EncodeUtf8(CodePointAt(units, count, i, taken), out);
   }
   *out = 0;
   return text;

@@ -52,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const bool parsed = ParseCommandLine(argc, argv.data());
   FuzzCheck((RunFlags & ~kOptionBits) == 0, "an outcome bit set by the parser");
-  FuzzCheck(std::memchr(ReportPathBuffer, 0, kPathBufferSize) != nullptr,
+  FuzzCheck(std::memchr(ReportPathBuffer, 0, kPathBufferBytes) != nullptr,
             "the report path is not terminated");
   const bool fileOption = (RunFlags & (RUN_WRITE_REPORT | RUN_READ_REPORT | RUN_VERIFY_FILE)) != 0;
   FuzzCheck(fileOption || ReportPathBuffer[0] == '\0', "a report path without its option");

@@ -2,10 +2,12 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "inventory/package.h"
 #include "inventory/port_filter.h"
 #include "inventory/run_record.h"
+#include "ui/user_interface.h"
 
 NicRecordList NicList;
 std::uint32_t SupportedNicCount = 0;
@@ -17,8 +19,8 @@ namespace {
 // Callers loop below SupportedNicCount or use CurrentNicIndex, which the driver
 // keeps below it; getting here is a programming error, never a matter of input.
 [[noreturn]] void IndexOutOfRange(std::size_t index, std::size_t size) {
-  std::fprintf(stderr, "Internal error: NIC record %zu requested, inventory holds %zu.\n", index,
-               size);
+  SayOnStandardError("Internal error: NIC record " + std::to_string(index) +
+                     " requested, inventory holds " + std::to_string(size) + ".\n");
   std::abort();
 }
 

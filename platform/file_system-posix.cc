@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "base/run_flags.h"
+#include "base/utf8.h"
 #include "platform/file_system.h"
 
 char PathSeparator() {
@@ -61,7 +62,7 @@ bool TempDirectory(std::string* directory) {
     path.pop_back();
   // The lock file's name goes after it, so the directory must leave room in
   // a path buffer as GetTempPathA's buffer does on Windows.
-  if (path.size() + 1 >= kPathBufferSize)
+  if (!FitsPathBuffer(path + '/'))
     return false;
   *directory = path;
   return true;

@@ -305,6 +305,8 @@ def _run_in_console(z, *args):
     ("normal end", ["-c"], 0),
     ("usage text", ["-h"], 0),
     ("start-up refusal", ["-n"], 0),
+    # A result file in a folder that is not there: the line on standard error.
+    ("standard error", ["-h", "-json", "réseau\\r.json"], 0),
 ])
 def test_console_is_left_as_found(z, case, args, rc):
     if not z.windows:
@@ -327,3 +329,6 @@ def test_console_is_left_as_found(z, case, args, rc):
         assert "Carte réseau 10GbE" in screen
     elif case == "start-up refusal":
         assert MISSING.strip() in screen
+    elif case == "standard error":
+        # Through the console's Unicode interface, as standard output.
+        assert "Error: Could not write the result file réseau\\r.json (error " in screen

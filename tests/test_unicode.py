@@ -3,14 +3,16 @@ in arguments, the temporary directory, the package folder, the descriptor and
 the discovery data. Both builds treat every name as the user wrote it, and the
 log and redirected output are UTF-8 throughout."""
 
+import json
 import shutil
 import subprocess
+from pathlib import Path
 
 import pytest
 
 from conftest import Result
-from sim_state import (IMAGE_NAME, Image, Kind, SimState, installed, port, read_calls,
-                       write_image, write_package)
+from sim_state import (IMAGE_NAME, Image, Kind, SimState, installed, package_xml, port,
+                       read_calls, write_image, write_package)
 from test_shell import product_version
 
 DISCOVERY = ["-flashsupport", "-d", IMAGE_NAME, "tempNicList.xml", "-p3"]
@@ -64,12 +66,15 @@ REPORT_NAMES = [
     ("ａ＂ｂ＂.xml", 'a"b".xml'),
     ("ｄｉｒ＼report.xml", None),
     ("报告.xml", "??.xml"),
+    # 107 characters, 307 bytes of UTF-8: within the 259 characters of a path.
+    ("/".join(["报告" * 15] * 3 + ["报告" * 5 + ".xml"]), None),
 ]
 
 
 @pytest.mark.parametrize("name, look_alike", REPORT_NAMES)
 def test_report_is_written_under_the_name_given(z, name, look_alike):
     outdated_server(z)
+    (z.cwd / name).parent.mkdir(parents=True, exist_ok=True)
     decoy = None
     if look_alike and '"' not in look_alike and "?" not in look_alike:
         decoy = z.write(look_alike, "an unrelated file")
@@ -141,3 +146,76 @@ def test_no_spelling_of_a_package_file_outside_ascii_passes_the_guard(z, args):
     assert r.rc == 0 and "USAGE: " in r.out, r
     assert {name: (z.cwd / name).read_bytes() for name in package} == package
     assert read_calls(z.cwd) == []
+
+
+SIMULATED_DISCOVERY = Path(__file__).parent.parent / "fuzz" / "corpus" / "discovery_file" / "simulator.xml"
+
+
+@pytest.mark.parametrize("declaration", ['<?xml version="1.0" encoding="windows-1252"?>\n', ""],
+                         ids=["declared", "undeclared"])
+def test_files_saved_in_code_page_1252_read_as_utf8_everywhere(z, declaration):
+    """A descriptor and a discovery file saved by an editor "in ANSI": the log,
+    standard error and the result file all hold their names in UTF-8, and the
+    image is still found and flashed."""
+    image = "p3p_röm.bin"
+    descriptor = package_xml([Kind(fwFile=image)]).split("\n", 1)[1]
+    z.write("NICFWData.xml", declaration + descriptor, encoding="cp1252")
+    write_image(z.cwd, image)
+    discovery = SIMULATED_DISCOVERY.read_bytes()[1:].decode("utf-8-sig").split("\n", 1)[1]
+    discovery = declaration + discovery.replace("NX3031 Dual Port 10GbE", "Carte réseau 10GbE")
+    server = SimState(ports=[port("03:00.0", "4.0.555", flash_exit="3")], images=[Image(file=image)],
+                      raw_discovery=discovery.encode("cp1252"))
+    server.write(z.cwd)
+    flash = ["-flashsupport", "-i", "03:00.0", "-a", image]
+
+    failed = z.run("-s", "-json", "result.json")
+    assert failed.rc == 0, failed
+    assert read_calls(z.cwd)[-1] == flash
+    assert f"netscli -flashsupport -i 03:00.0 -a {image}\n" in failed.log
+    assert "Found Carte réseau 10GbE MAC: " in failed.log
+    assert f"-a {image}" in failed.err
+    assert f"-a {image}" in failed.document["reason"]
+    assert failed.document["ports"][0]["product"] == "Carte réseau 10GbE"
+
+    server.ports[0].flash_exit = None
+    server.write(z.cwd)
+    flashed = z.run("-s")
+    assert flashed.rc == 2, flashed
+    assert read_calls(z.cwd)[-1] == flash
+    assert installed(z.cwd) == {"03:00.0": "4.0.556"}
+
+
+def spawn_with_code_units(z, *args):
+    """Runs the Windows program through a Windows parent that hands it UTF-16
+    arguments, where "{U+XXXX}" stands for that one code unit."""
+    helper = z.install("testchild")
+    before = z.log_bytes()
+    completed = subprocess.run(z.command(helper, "spawn", windows_path(z.program), *args),
+                               cwd=z.cwd, env=z.env, stdin=subprocess.DEVNULL,
+                               capture_output=True, timeout=120)
+    return Result(completed, before, z.log_bytes())
+
+
+@pytest.mark.parametrize("args, result_file", [
+    (["-d", "r{U+D800}.xml"], None),
+    (["-v", "v{U+DC00}.xml", "-s"], None),
+    (["-json", "r{U+D83D}.json", "-c"], None),
+    (["-json", "r.json", "-ql", "-v", "{U+DE00}v.xml"], "r.json"),
+])
+def test_argument_with_an_unpaired_surrogate_is_refused(z, args, result_file):
+    if not z.windows:
+        pytest.skip("POSIX arguments are bytes, and every byte string names a file")
+    outdated_server(z)
+    before = set(z.cwd.iterdir())
+    r = spawn_with_code_units(z, *args)
+    assert r.rc == 0, r
+    assert "USAGE: zentavor " in r.out
+    # Nothing ran, and nothing was written under a look-alike name.
+    assert read_calls(z.cwd) == []
+    made = {path.name for path in set(z.cwd.iterdir()) - before}
+    assert made == ({result_file} if result_file else set()), made
+    if result_file:
+        document = json.loads((z.cwd / result_file).read_text(encoding="utf-8"))
+        assert (document["exit_code"], document["outcome"]) == (0, "refused")
+    # The log shows the argument, the unit that has no UTF-8 form as U+FFFD.
+    assert "\ufffd" in r.log

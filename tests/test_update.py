@@ -364,13 +364,14 @@ def _take_the_terminal():
     fcntl.ioctl(0, termios.TIOCSCTTY, 0)
 
 
-def run_at_terminal(z, answers, *args, timeout=60, raw=False):
+def run_at_terminal(z, answers, *args, timeout=60, raw=False, columns=121):
     """Runs the program at a pseudo-terminal as wide as its console (121
     columns) and types each answer, then Enter, once its question stands on the
-    screen (Ctrl-C, "\x03", is typed alone). Returns the exit code and the
-    screen's text."""
+    screen (Ctrl-C, "\x03", is typed alone). An answer (text, keys) types the
+    keys alone once the text shows. Returns the exit code and the screen's
+    text."""
     master, slave = pty.openpty()
-    fcntl.ioctl(slave, termios.TIOCSWINSZ, struct.pack("HHHH", 65, 121, 0, 0))
+    fcntl.ioctl(slave, termios.TIOCSWINSZ, struct.pack("HHHH", 65, columns, 0, 0))
     if z.windows:
         # Wine's console reads the keys itself: Enter must reach it as a carriage
         # return, not turned into a line feed by the terminal driver first.
@@ -395,7 +396,14 @@ def run_at_terminal(z, answers, *args, timeout=60, raw=False):
             screen += chunk
 
     try:
-        for asked, answer in enumerate(answers, 1):
+        asked = 0
+        for answer in answers:
+            if isinstance(answer, tuple):
+                shown, keys = answer
+                read_until(lambda text: shown in drawn(screen))
+                os.write(master, keys.encode())
+                continue
+            asked += 1
             read_until(lambda text: text.count("y/n/q/c (") == asked
                        and text.rstrip().endswith("):"))
             os.write(master, answer.encode() + (b"" if answer == "\x03" else b"\r"))
@@ -425,9 +433,10 @@ def test_interactive_session_at_a_terminal(z):
     assert installed(z.cwd)[older.location] == PACKAGE_VERSION
 
 
-def terminal_lines(raw):
+def terminal_lines(raw, columns=None):
     """The lines a terminal is left showing: a carriage return goes back to
-    the line's start and what follows overwrites it."""
+    the line's start and what follows overwrites it. On a terminal of so many
+    columns, a character written past the last column goes to the next line."""
     lines, line, column = [], [], 0
     text = re.sub(r"\x1b\][^\x07]*\x07", "", raw.decode("utf-8", errors="replace"))
     for token in re.findall(r"\x1b\[[0-9;?]*[A-Za-z]|.|\n", text, re.S):
@@ -442,6 +451,9 @@ def terminal_lines(raw):
             elif token.endswith("K"):
                 del line[column:]
         else:
+            if columns and column >= columns:
+                lines.append("".join(line).rstrip())
+                line, column = [], 0
             line[len(line):] = " " * max(0, column + 1 - len(line))
             line[column] = token
             column += 1
@@ -471,6 +483,37 @@ def test_long_flash_shows_progress_at_a_terminal_and_nowhere_else(z):
     serve(z, target, flash={"delay_ms": "3600"})
     r = z.run("-y")
     assert r.rc == 2 and "Flashing" not in r.out + r.log, r
+
+
+def test_progress_line_on_a_narrow_terminal_is_redrawn_in_place(z):
+    # 50 columns: the line is clipped to 49 and so never wraps, which would
+    # leave every earlier drawing on the screen.
+    target = port("03:00.0", "4.0.555", duration="120")
+    serve(z, target, flash={"delay_ms": "5600"})
+    code, raw = run_at_terminal(z, [], "-y", raw=True, columns=50)
+    assert code == 2, raw
+    assert "Flashing 03:00.0 (MAC 00:0E:1E:03:00:00): 0:05 el" in drawn(raw)
+    lines = terminal_lines(raw, columns=50)
+    assert f"MAC {target.macaddress} upgrade SUCCESS!" in lines, lines
+    assert not any("Flashing" in line or "elapsed" in line for line in lines), lines
+
+
+def test_ctrl_c_during_a_flash_leaves_no_trace_of_its_echo(z):
+    if z.windows:
+        pytest.skip("Wine's console calls no console control handler at Ctrl-C")
+    target = port("03:00.0", "4.0.555")
+    # Long enough after the first drawing for Ctrl-C to come during the flash.
+    serve(z, target, flash={"delay_ms": "5600"})
+    code, raw = run_at_terminal(z, [("0:03 elapsed", "\x03")], "-y", raw=True)
+    assert code == 2, raw
+    lines = terminal_lines(raw)
+    # The flash ran to its end, and the terminal's echo of ^C went with the
+    # progress line: the success line and the interrupt line stand clean.
+    assert "^C" in drawn(raw)
+    assert not any("^C" in line or "Flashing" in line for line in lines), lines
+    assert f"MAC {target.macaddress} upgrade SUCCESS!" in lines, lines
+    assert any(line.startswith("Interrupt received: ") for line in lines), lines
+    assert installed(z.cwd) == {"03:00.0": PACKAGE_VERSION}
 
 
 def test_ctrl_c_at_a_question_ends_the_run_as_cancelled(z):

@@ -15,21 +15,38 @@ TEST(ProgressLineTest, TextShowsElapsedAndExpectedTime) {
             "Flashing 03:00.0: 2:05 elapsed, about 2:00 expected");
 }
 
+std::size_t Narrow() {
+  return 31;
+}
+
 TEST(ProgressLineTest, DrawnInPlaceFromTheThirdSecondAndErasedWithoutTrace) {
   CaptureStdout();
   {
-    ProgressLine line(true, "p\x1b[2J", 0);
+    ProgressLine line(true, "p\x1b[2J\xC2\x9B", 0, Narrow);
     line.Show(1);
     line.Show(2);
     line.Show(3);
-    line.Show(600);
-    line.Show(61);  // shorter than the line before: blanks cover the rest
-  }                 // erased when it goes
-  const std::string first = "Flashing p?[2J: 0:03 elapsed";
-  const std::string wide = "Flashing p?[2J: 10:00 elapsed";
-  EXPECT_EQ(GetCapturedStdout(), "\r" + first + "\r" + wide + "\r" +
-                                     "Flashing p?[2J: 1:01 elapsed " + "\r" +
-                                     std::string(wide.size(), ' ') + "\r");
+    line.Show(6000);  // clipped to the width less one column
+    line.Show(61);    // shorter than the line before: blanks cover the rest
+  }                   // erased when it goes
+  // Each drawing leaves the cursor at the line's start.
+  const std::string first = "Flashing p?[2J?: 0:03 elapsed";
+  const std::string wide = "Flashing p?[2J?: 100:00 elapse";
+  EXPECT_EQ(GetCapturedStdout(), "\r" + first + "\r\r" + wide + "\r\r" +
+                                     "Flashing p?[2J?: 1:01 elapsed \r\r" + std::string(30, ' ') +
+                                     "\r");
+}
+
+TEST(ProgressLineTest, ColumnsOfTextAreCountedByCharacterAndWidth) {
+  EXPECT_EQ(TextColumns("Carte r\xC3\xA9seau"), 12u);
+  EXPECT_EQ(TextColumns("\xE6\x8A\xA5\xE5\x91\x8A"), 4u);  // two CJK characters
+  EXPECT_EQ(TextColumns("e\xCC\x81"), 1u);                 // e and a combining accent
+  EXPECT_EQ(TextColumns("r\xF6m"), 3u);                    // a byte that is not UTF-8
+  // Clipping never cuts a character, nor leaves half of a wide one.
+  EXPECT_EQ(ClipToColumns("r\xC3\xA9seau", 2), "r\xC3\xA9");
+  EXPECT_EQ(ClipToColumns("a\xE6\x8A\xA5\xE5\x91\x8A", 4), "a\xE6\x8A\xA5");
+  EXPECT_EQ(ClipToColumns("a\xF0\x9F\x98\x80", 2), "a");
+  EXPECT_EQ(ClipToColumns("abc", 0), "");
 }
 
 TEST(ProgressLineTest, DisabledOrQuickLineWritesNothing) {

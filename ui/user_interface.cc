@@ -3,9 +3,11 @@
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #include "base/ascii.h"
 #include "base/product.h"
+#include "base/utf8.h"
 #include "ui/log_file.h"
 
 namespace {
@@ -23,6 +25,15 @@ std::string FormatText(const char* format, va_list args) {
     return std::string();
   std::string text(static_cast<std::size_t>(length), '\0');
   std::vsnprintf(text.data(), text.size() + 1, format, args);
+  return text;
+}
+
+std::string FormatLine(const char* format, ...) ZENTAVOR_PRINTF(1, 2);
+std::string FormatLine(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::string text = FormatText(format, args);
+  va_end(args);
   return text;
 }
 
@@ -62,9 +73,10 @@ UserInterface::UserInterface(const char* logPath, int width, int height)
   // quietly send the log to some other file. The empty path then fails to open
   // and is reported like any other log that cannot be opened.
   const std::size_t length = logPath ? std::strlen(logPath) : 0;
-  if (length < sizeof logPath_)
+  const bool fits = length > 0 && FitsPathBuffer(std::string_view(logPath, length));
+  if (fits)
     std::memcpy(logPath_, logPath, length);
-  logPath_[length < sizeof logPath_ ? length : 0] = '\0';
+  logPath_[fits ? length : 0] = '\0';
 }
 
 UserInterface::~UserInterface() {
@@ -99,15 +111,13 @@ bool UserInterface::OpenLog() {
   // standard error (a console, a deployment tool) learns it once.
   if (!logFailureReported_) {
     logFailureReported_ = true;
-    std::fprintf(stderr, kLogCannotBeOpened, logPath_, error);
-    std::fflush(stderr);
+    SayOnStandardError(FormatLine(kLogCannotBeOpened, logPath_, error));
   }
   // The debug channel writes to the very stream that failed to open, so the
   // report goes to standard error instead, under the debug channel's own rules.
-  if (debug_ && !silent_) {
-    std::fprintf(stderr, "UserInterface::Write(): fopen() %s failed %lu\n", logPath_, error);
-    std::fflush(stderr);
-  }
+  if (debug_ && !silent_)
+    SayOnStandardError(
+        FormatLine("UserInterface::Write(): fopen() %s failed %lu\n", logPath_, error));
   return false;
 }
 
@@ -235,7 +245,7 @@ void InstallUserInterface(UserInterface* ui) {
 
 UserInterface& TheUserInterface() {
   if (!installedUserInterface) {
-    std::fputs("Internal error: the user interface is used before start-up created it.\n", stderr);
+    SayOnStandardError("Internal error: the user interface is used before start-up created it.\n");
     std::abort();
   }
   return *installedUserInterface;

@@ -27,7 +27,7 @@ enum AnswerCode : std::int32_t {
 
 class UserInterface {
  public:
-  // Copies logPath (at most 259 characters; a longer one is refused, leaving the
+  // Copies logPath (at most 259 UTF-16 units; a longer one is refused, leaving the
   // log unopenable rather than cut to another file's name), titles the console
   // and sizes its window to width x height (see ConsoleWindow).
   UserInterface(const char* logPath, int width, int height);
@@ -77,7 +77,7 @@ class UserInterface {
   void PrintText(const std::string& text);
   bool Interrupted() const { return interruptArrived_ != nullptr && interruptArrived_(); }
 
-  char logPath_[kPathBufferSize] = {};
+  char logPath_[kPathBufferBytes] = {};
   bool silent_ = false;
   bool debug_ = false;
   bool assumeDefault_ = false;
@@ -91,7 +91,11 @@ class UserInterface {
 };
 
 // One line for whoever reads standard error (a console, a deployment tool),
-// whatever the options: flushed at once.
+// whatever the options: flushed at once. Every line the program writes to
+// standard error goes through here, with or without a user interface: on a
+// Windows console through its Unicode interface, as standard output goes
+// (PutConsoleText), so that a name reads as itself whatever the console's code
+// page; elsewhere as the UTF-8 bytes.
 void SayOnStandardError(const std::string& text);
 
 // A message written at most once. target: 0 console only, 2 console and log,

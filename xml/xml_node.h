@@ -34,6 +34,8 @@ enum class XmlEncoding : std::int32_t { Utf8 = 1 };
 // Process-wide and unsynchronised; the product never changes it, tests do.
 struct XmlSettings {
   XmlEncoding encoding = XmlEncoding::Utf8;
+  // Off, a file is read as the 8-bit bytes it holds: neither 16-bit text nor
+  // a code page other than UTF-8 is recognised.
   bool detectWideText = true;
   bool trimWhitespace = true;
   bool mergeTextAroundComments = true;

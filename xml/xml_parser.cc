@@ -6,8 +6,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string_view>
 
 #include "base/ascii.h"
+#include "base/utf8.h"
+#include "files/code_page.h"
 #include "files/named_file.h"
 #include "files/wide_text.h"
 
@@ -803,6 +806,17 @@ bool StartsWith(const FileBuffer& buffer, unsigned char a, unsigned char b) {
   return buffer.size >= 2 && buffer.data[0] == a && buffer.data[1] == b;
 }
 
+// The loaded text gives way to its UTF-8 form (a zero-terminated heap text);
+// false when there is none.
+bool ReplaceBuffer(FileBuffer& buffer, char* text) {
+  if (text == nullptr)
+    return false;
+  std::free(buffer.data);
+  buffer.data = reinterpret_cast<unsigned char*>(text);
+  buffer.size = std::strlen(text);
+  return true;
+}
+
 // Replaces a 16-bit text in the buffer by its UTF-8 form; false when it cannot be
 // converted.
 bool ConvertWideBuffer(FileBuffer& buffer, WideTextOrder order) {
@@ -826,12 +840,62 @@ bool ConvertWideBuffer(FileBuffer& buffer, WideTextOrder order) {
   }
   char* text = ConvertWideTextToUtf8(units, count);
   std::free(units);
-  if (text == nullptr)
+  return ReplaceBuffer(buffer, text);
+}
+
+bool IsXmlBlank(unsigned char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+// The encoding name of the XML declaration that opens the text; false when
+// the text opens with none or the declaration names none.
+bool DeclaredEncoding(const FileBuffer& buffer, const char** name, std::size_t* length) {
+  const char* text = reinterpret_cast<const char*>(buffer.data);
+  if (std::strncmp(text, "<?xml", 5) != 0 || !IsXmlBlank(static_cast<unsigned char>(text[5])))
     return false;
-  std::free(buffer.data);
-  buffer.data = reinterpret_cast<unsigned char*>(text);
-  buffer.size = std::strlen(text);
-  return true;
+  const char* end = std::strstr(text, "?>");
+  if (end == nullptr)
+    return false;
+  const std::string_view declaration(text, static_cast<std::size_t>(end - text));
+  for (std::size_t at = declaration.find("encoding"); at != std::string_view::npos;
+       at = declaration.find("encoding", at + 1)) {
+    std::size_t i = at + 8;
+    while (i < declaration.size() && IsXmlBlank(static_cast<unsigned char>(declaration[i])))
+      ++i;
+    if (i >= declaration.size() || declaration[i] != '=')
+      continue;
+    ++i;
+    while (i < declaration.size() && IsXmlBlank(static_cast<unsigned char>(declaration[i])))
+      ++i;
+    if (i >= declaration.size() || (declaration[i] != '"' && declaration[i] != '\''))
+      continue;
+    const std::size_t close = declaration.find(declaration[i], i + 1);
+    if (close == std::string_view::npos)
+      return false;
+    *name = text + i + 1;
+    *length = close - i - 1;
+    return true;
+  }
+  return false;
+}
+
+// 8-bit text that is not UTF-8 was saved in a code page: the one its
+// declaration names when that is code page 1252, otherwise the ANSI code page,
+// in which Windows has always read such bytes. UTF-8 is left exactly as it is,
+// whatever the declaration says: an editor that saves UTF-8 keeps the old
+// declaration more often than not. False when memory runs out.
+bool ConvertCodePageBuffer(FileBuffer& buffer) {
+  if (IsValidUtf8(std::string_view(reinterpret_cast<const char*>(buffer.data), buffer.size)))
+    return true;
+  const char* name = nullptr;
+  std::size_t length = 0;
+  const EightBitCodePage page =
+      DeclaredEncoding(buffer, &name, &length) && NamesWindows1252(name, length)
+          ? EightBitCodePage::kWindows1252
+          : EightBitCodePage::kAnsi;
+  // Text after a zero byte is not read, as it never was.
+  const std::size_t size = std::strlen(reinterpret_cast<const char*>(buffer.data));
+  return ReplaceBuffer(buffer, ConvertCodePageTextToUtf8(buffer.data, size, page));
 }
 
 }  // namespace
@@ -856,6 +920,9 @@ XmlNode XmlNode::ParseFile(const char* path, const char* firstTag, XmlResult* re
   } else if (buffer.size >= 3 && buffer.data[0] == 0xEF && buffer.data[1] == 0xBB &&
              buffer.data[2] == 0xBF) {
     start = 3;
+  } else if (TheXmlSettings().detectWideText && !ConvertCodePageBuffer(buffer)) {
+    SetResult(result, XmlError::WideMultiByteConversion);
+    return XmlNode();
   }
   return ParseString(reinterpret_cast<const char*>(buffer.data) + start, firstTag, result);
 }

@@ -8,9 +8,21 @@
 
 #include "xml/xml_test_support.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 using namespace std::string_literals;
 
 namespace {
+
+bool AnsiCodePageIs1252() {
+#ifdef _WIN32
+  return GetACP() == 1252;
+#else
+  return true;
+#endif
+}
 
 // Every token of a text as "kind:text", separated by blanks.
 std::string Tokens(const char* text) {
@@ -331,6 +343,29 @@ TEST_F(XmlParseFile, Broken16BitTextIsAConversionError) {
   EXPECT_EQ(Parse("\xFF\xFE<\0a\0\x00\xD8>\0"s), "(empty) / 14 0:0");
   EXPECT_EQ(Parse("\xFF\xFE"), "#root / 2 1:1");
   EXPECT_EQ(Parse("\xFF\xFE", "a"), "(empty) / 11 0:0");
+}
+
+TEST_F(XmlParseFile, EightBitTextThatIsNotUtf8IsReadInItsCodePage) {
+  // "röm €" as code page 1252 spells it, and its UTF-8 form.
+  const std::string element = "<r f=\"r\xF6m \x80\"/>";
+  const std::string expected = "r(f=\"r\xC3\xB6m \xE2\x82\xAC\") / 0 0:0";
+  EXPECT_EQ(Parse("<?xml version=\"1.0\" encoding=\"Windows-1252\"?>" + element, "r"), expected);
+  EXPECT_EQ(Parse("<?xml version='1.0' encoding = 'ISO-8859-1' ?>\n" + element, "r"), expected);
+  // Bytes that only look like UTF-8: an encoded surrogate, an overlong form.
+  EXPECT_EQ(
+      Parse("<?xml version=\"1.0\" encoding=\"cp1252\"?><r f=\"\xED\xA0\x80\xC0\xAF\"/>", "r"),
+      "r(f=\"\xC3\xAD\xC2\xA0\xE2\x82\xAC\xC3\x80\xC2\xAF\") / 0 0:0");
+  // Undeclared, or declared as what it is not: the ANSI code page, which the
+  // POSIX build takes to be 1252.
+  if (AnsiCodePageIs1252()) {
+    EXPECT_EQ(Parse(element, "r"), expected);
+    EXPECT_EQ(Parse("<?xml version=\"1.0\" encoding=\"utf-8\"?>" + element, "r"), expected);
+  }
+  // UTF-8 keeps every byte whatever the declaration says, and so does text
+  // behind a UTF-8 mark.
+  EXPECT_EQ(Parse("<?xml version=\"1.0\" encoding=\"windows-1252\"?><r f=\"r\xC3\xB6m\"/>", "r"),
+            "r(f=\"r\xC3\xB6m\") / 0 0:0");
+  EXPECT_EQ(Parse("\xEF\xBB\xBF" + element, "r"), "r(f=\"r\xF6m \x80\") / 0 0:0");
 }
 
 TEST_F(XmlParseFile, DetectionCanBeTurnedOff) {

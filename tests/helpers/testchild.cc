@@ -15,11 +15,16 @@
 //                                  buffer and a small window, runs the program in it, and
 //                                  writes to <report> (UTF-8) the console's title and sizes
 //                                  before and after, then the text on its screen
+//   testchild spawn <program> [arguments...]
+//                                  Windows: runs the program with the arguments as UTF-16, where
+//                                  "{U+XXXX}" in an argument stands for that one code unit (an
+//                                  unpaired surrogate, say), and exits with its exit code
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <string>
 #include <thread>
 
@@ -85,6 +90,48 @@ std::string ScreenText(HANDLE output) {
   return text;
 }
 
+// An argument as the wide text it stands for: read in the ANSI code page, as
+// main received it, with "{U+XXXX}" (four hexadecimal digits) as that one
+// UTF-16 code unit, which no code page can spell when it is half a pair.
+std::wstring WithCodeUnits(const char* text) {
+  const int length = static_cast<int>(std::strlen(text));
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  wide.resize(
+      static_cast<std::size_t>(MultiByteToWideChar(CP_ACP, 0, text, length, wide.data(), length)));
+  for (std::size_t at = wide.find(L"{U+"); at != std::wstring::npos;
+       at = wide.find(L"{U+", at + 1)) {
+    const std::wstring digits = wide.substr(at + 3, 4);
+    if (digits.size() == 4 &&
+        digits.find_first_not_of(L"0123456789ABCDEFabcdef") == std::wstring::npos &&
+        wide.compare(at + 7, 1, L"}") == 0)
+      wide.replace(at, 8, 1, static_cast<wchar_t>(std::wcstoul(digits.c_str(), nullptr, 16)));
+  }
+  return wide;
+}
+
+constexpr DWORD kNotStarted = 0xFFFFFFFF;
+
+// Runs argv[first] with the arguments after it (each quoted), in this
+// process's console and with its standard handles; its exit code, or
+// kNotStarted.
+DWORD RunAndWait(int argc, char** argv, int first) {
+  std::wstring command = L"\"" + WithCodeUnits(argv[first]) + L"\"";
+  for (int i = first + 1; i < argc; ++i)
+    command += L" \"" + WithCodeUnits(argv[i]) + L"\"";
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                      &startup, &process))
+    return kNotStarted;
+  WaitForSingleObject(process.hProcess, INFINITE);
+  DWORD code = 0;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hProcess);
+  CloseHandle(process.hThread);
+  return code;
+}
+
 int Console(int argc, char** argv) {
   const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
   CONSOLE_SCREEN_BUFFER_INFO info = {};
@@ -96,18 +143,9 @@ int Console(int argc, char** argv) {
   SetConsoleWindowInfo(output, TRUE, &window);
   SetConsoleScreenBufferSize(output, {80, 300});
   std::string report = "before " + ConsoleState(output);
-  std::string command = "\"" + std::string(argv[3]) + "\"";
-  for (int i = 4; i < argc; ++i)
-    command += " \"" + std::string(argv[i]) + "\"";
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
-  if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                      &startup, &process))
+  const DWORD code = RunAndWait(argc, argv, 3);
+  if (code == kNotStarted)
     return 4;
-  WaitForSingleObject(process.hProcess, INFINITE);
-  DWORD code = 0;
-  GetExitCodeProcess(process.hProcess, &code);
   report += "after " + ConsoleState(output) + ScreenText(output);
   std::FILE* out = std::fopen(argv[2], "wb");
   if (!out)
@@ -115,6 +153,11 @@ int Console(int argc, char** argv) {
   std::fwrite(report.data(), 1, report.size(), out);
   std::fclose(out);
   return static_cast<int>(code);
+}
+
+int Spawn(int argc, char** argv) {
+  const DWORD code = RunAndWait(argc, argv, 2);
+  return code == kNotStarted ? 4 : static_cast<int>(code);
 }
 
 }  // namespace
@@ -155,6 +198,8 @@ int main(int argc, char** argv) {
     return Hold(argv[2], std::atof(argv[3]));
   if (argc >= 4 && std::strcmp(argv[1], "console") == 0)
     return Console(argc, argv);
+  if (argc >= 3 && std::strcmp(argv[1], "spawn") == 0)
+    return Spawn(argc, argv);
   if (argc >= 4 && std::strcmp(argv[1], "hold-name") == 0)
     return HoldName(argv[2], std::atof(argv[3]));
 #endif
