@@ -12,11 +12,9 @@ what happened to the simulated adapters.
 """
 
 import csv
-import grp
 import io
 import json
 import os
-import pwd
 import shutil
 import stat
 import subprocess
@@ -28,25 +26,18 @@ import pytest
 ROOT = Path(__file__).resolve().parents[3]
 sys.path.insert(0, str(ROOT / "tests"))
 
-from sim_state import (FOREIGN_IDS, SimState, flashed_locations, installed, port,  # noqa: E402
-                       read_calls, write_image, write_package)
+from sim_state import FOREIGN_IDS, port  # noqa: E402
+from simulated_fleet import MARKER, SimulatedHost, write_firmware_package  # noqa: E402
 
 TESTS = Path(__file__).resolve().parent
 PLAYBOOK = TESTS / "simulated_server.yml"
 INVENTORY = TESTS / "inventory"
 BUILD_BIN = (ROOT / os.environ.get("ZENTAVOR_POSIX_DIR", "build/posix")).resolve() / "bin"
-CHECKING = "Checking for any other instance of NetXen tool!\n"
-JUDGE_TASK = "Judge the run by its result file and exit code"
 DEPLOY = TESTS.parent
 ROLES = DEPLOY / "roles"
 ROLLOUT = DEPLOY / "rollout.yml"
 SITE = DEPLOY / "site.yml"
 VERDICT_TASK = "Zentavor's verdict"
-MARKER = "zentavor-reboot-pending.json"
-# Who owns what the role puts on a simulated host: the user running the tests
-# (root in CI), so that the tests need no other account.
-OWNER = {"zentavor_owner": pwd.getpwuid(os.getuid()).pw_name,
-         "zentavor_group": grp.getgrgid(os.getgid()).gr_name}
 
 
 def ansible_environment(home):
@@ -59,74 +50,6 @@ def ansible_environment(home):
                 ANSIBLE_ROLES_PATH=str(ROLES), ANSIBLE_FORKS="10",
                 ANSIBLE_CONNECTION_PLUGINS=str(TESTS / "connection_plugins"),
                 ANSIBLE_SHOW_CUSTOM_STATS="1")
-
-
-class SimulatedHost:
-    """One simulated server on this machine, in its own directory: install
-    directory, system drive (the log), temporary and lock directories, the
-    simulator's state, a boot id and a reboot script that changes it."""
-
-    def __init__(self, root, ports, **state):
-        self.root = root
-        self.install_dir = root / "opt" / "zentavor"
-        self.state_dir = root / "server"
-        for directory in ("sysdrive", "tmp", "lock", "server"):
-            (root / directory).mkdir(parents=True)
-        SimState(ports=list(ports), **state).write(self.state_dir)
-        self.boot_id = root / "boot_id"
-        self.boot_id.write_text("boot-0\n")
-        self.reboot_script = root / "simulate-reboot"
-        self.failing_reboot_script = root / "simulate-failing-reboot"
-        self.reboot_script.write_text(
-            '#!/bin/sh\nset -e\ncd "$(dirname "$0")"\necho rebooted >> reboots.log\n'
-            'echo "boot-$(wc -l < reboots.log)" > boot_id\n')
-        self.failing_reboot_script.write_text("#!/bin/sh\necho the host refused >&2\nexit 1\n")
-        self.python = root / "python"
-        self.python.write_text(
-            f'#!/bin/sh\necho run >> "{root}/module-runs"\nexec /usr/bin/python3 "$@"\n')
-        for script in (self.reboot_script, self.failing_reboot_script, self.python):
-            script.chmod(0o755)
-
-    def variables(self, fetch_dir):
-        return {
-            "ansible_connection": "simulated", "ansible_python_interpreter": str(self.python),
-            "zentavor_install_dir": str(self.install_dir), "zentavor_fetch_dir": str(fetch_dir),
-            "zentavor_boot_time_command": f"cat {self.boot_id}",
-            "zentavor_reboot_command": str(self.reboot_script),
-            "zentavor_environment": {
-                "SystemDrive": str(self.root / "sysdrive"),
-                "TMPDIR": str(self.root / "tmp"),
-                # The single-instance lock of this host alone, not the machine's /run.
-                "ZENTAVOR_LOCK_DIR": str(self.root / "lock"),
-                "NETSCLI_STATE": str(self.state_dir / "netscli_state.xml"),
-            },
-            **OWNER,
-        }
-
-    @property
-    def log(self):
-        return self.root / "sysdrive" / "tavensystem" / "log" / "zentavor.log"
-
-    @property
-    def marker(self):
-        return self.install_dir / MARKER
-
-    def reboots(self):
-        log = self.root / "reboots.log"
-        return len(log.read_text().splitlines()) if log.exists() else 0
-
-    def module_runs(self):
-        runs = self.root / "module-runs"
-        return len(runs.read_text().splitlines()) if runs.exists() else 0
-
-    def installed(self):
-        return installed(self.state_dir)
-
-    def calls(self):
-        return read_calls(self.state_dir)
-
-    def flashed(self):
-        return flashed_locations(self.state_dir)
 
 
 class Play:
@@ -175,15 +98,12 @@ class Server(SimulatedHost):
         self.package = root / "controller" / "package"
         self.logs = root / "controller" / "logs"
         self.program = BUILD_BIN / "zentavor"
-        self.package.mkdir(parents=True)
         (root / "home").mkdir()
         self.home = root / "home"
-        write_package(self.package)
-        write_image(self.package)
         # The vendor utility travels with the package: Zentavor finds it beside
         # itself. The server's state stays outside the package, so that a
         # second copy of the package does not reset the adapters.
-        shutil.copy2(BUILD_BIN / "netscli", self.package / "netscli")
+        write_firmware_package(self.package, BUILD_BIN)
 
     @property
     def fetched_log(self):
@@ -497,10 +417,7 @@ class Rollout:
     def __init__(self, root, hosts, group="zentavor_servers", group_vars=None, all_vars=None,
                  host_vars=None, extra=None):
         package = root / "package"
-        package.mkdir()
-        write_package(package)
-        write_image(package)
-        shutil.copy2(BUILD_BIN / "netscli", package / "netscli")
+        write_firmware_package(package, BUILD_BIN)
         self.root = root
         self.logs = root / "logs"
         self.hosts = {name: SimulatedHost(root / name, ports) for name, ports in hosts.items()}
