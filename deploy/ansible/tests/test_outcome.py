@@ -19,7 +19,7 @@ for folder in ("filter_plugins", "module_utils", "action_plugins"):
 
 from zentavor import (zentavor_arguments, zentavor_csv, zentavor_fleet,  # noqa: E402
                       zentavor_outcome, zentavor_pending_after, zentavor_with_pending)
-from zentavor_bundle import archive_bytes, package_entries  # noqa: E402
+from zentavor_run import archive_bytes, package_entries  # noqa: E402
 
 
 def document(outcome, rc, reason=None, **more):

@@ -130,7 +130,8 @@ class Server(SimulatedHost):
 
 
 WINDOWS_PATHS = ["C:\\zentavor", "C:\\zentavor\\zentavor.exe",
-                 "D:\\tavensystem\\log\\zentavor.log"]
+                 "D:\\tavensystem\\log\\zentavor.log",
+                 "D:\\ProgramData\\Zentavor\\reboot-pending.json", "C:\\zentavor-check"]
 
 
 @pytest.mark.parametrize("host, paths", [
@@ -138,9 +139,11 @@ WINDOWS_PATHS = ["C:\\zentavor", "C:\\zentavor\\zentavor.exe",
     ({"ansible_connection": "ssh", "ansible_shell_type": "powershell"}, WINDOWS_PATHS),
     ({"ansible_os_family": "Windows"}, WINDOWS_PATHS),
     ({"zentavor_environment": {}},
-     ["/opt/zentavor", "/opt/zentavor/zentavor", "/var/log/tavensystem/zentavor.log"]),
+     ["/opt/zentavor", "/opt/zentavor/zentavor", "/var/log/tavensystem/zentavor.log",
+      "/opt/zentavor/zentavor-reboot-pending.json", "/opt/zentavor-check"]),
     ({"ansible_connection": "ssh", "zentavor_environment": {"SystemDrive": "/srv"}},
-     ["/opt/zentavor", "/opt/zentavor/zentavor", "/srv/tavensystem/log/zentavor.log"]),
+     ["/opt/zentavor", "/opt/zentavor/zentavor", "/srv/tavensystem/log/zentavor.log",
+      "/opt/zentavor/zentavor-reboot-pending.json", "/opt/zentavor-check"]),
 ], ids=["winrm", "windows-over-ssh", "windows-facts", "posix", "posix-SystemDrive"])
 def test_hosts_get_the_programs_paths_by_default(tmp_path, host, paths):
     # Without facts the platform is known from how Ansible reaches the host.
@@ -234,88 +237,125 @@ def test_pending_reboot_is_done_by_a_later_run_and_cleared_by_any_reboot(tmp_pat
 
 OUTDATED = [port("03:00.0", "4.0.555")]
 CURRENT_AND_NEWER = [port("03:00.0", "4.0.556"), port("03:00.1", "4.0.557")]
-
-
-@pytest.mark.parametrize("mode, ports, options, outcome, would_flash, changed", [
-    ("compliance", OUTDATED, {}, "update-recommended", None, True),
-    ("update", OUTDATED, {}, "update-recommended", ["03:00.0"], True),
-    ("update", CURRENT_AND_NEWER, {}, "some-newer", [], False),
+# Each row a host of one check-mode play: its ports, its settings, the outcome
+# and the ports an update would flash (None: a compliance run says none).
+CHECKED = {
+    "compliance": (OUTDATED, {"zentavor_mode": "compliance"}, "update-recommended", None, True),
+    "outdated": (OUTDATED, {}, "update-recommended", ["03:00.0"], True),
+    "current": (CURRENT_AND_NEWER, {}, "some-newer", [], False),
     # The runs that flash most must not be predicted as no change.
-    ("update", CURRENT_AND_NEWER, {"zentavor_allow_downgrade": True}, "some-newer", ["03:00.1"],
-     True),
-    ("update", CURRENT_AND_NEWER, {"zentavor_force": True}, "some-newer", ["03:00.0", "03:00.1"],
-     True),
-], ids=["compliance", "outdated", "current", "downgrade", "force"])
-def test_check_mode_runs_a_compliance_check_and_changes_nothing(tmp_path, mode, ports, options,
-                                                                outcome, would_flash, changed):
-    server = Server(tmp_path, ports)
-    before = server.installed()
-    play = server.play(mode, check=True, **options)
-    assert play.rc == 0 and play.stats["failures"] == 0, play
+    "downgrade": (CURRENT_AND_NEWER, {"zentavor_allow_downgrade": True}, "some-newer",
+                  ["03:00.1"], True),
+    "force": (CURRENT_AND_NEWER, {"zentavor_force": True}, "some-newer", ["03:00.0", "03:00.1"],
+              True),
+}
+
+
+@pytest.fixture(scope="module")
+def checked(tmp_path_factory):
+    return Fleet(tmp_path_factory.mktemp("checked"), {h: r[0] for h, r in CHECKED.items()},
+                 playbook=PLAYBOOK, host_vars={h: r[1] for h, r in CHECKED.items()},
+                 options=["--check"])
+
+
+@pytest.mark.parametrize("host", list(CHECKED))
+def test_check_mode_runs_a_compliance_check_and_changes_nothing(checked, host):
+    _, _, outcome, would_flash, changed = CHECKED[host]
+    play, simulated = checked.play(host), checked.hosts[host]
+    assert checked.rc == 0 and play.stats["failures"] == 0, play
     assert play.result["outcome"] == outcome, play
     assert play.result.get("would_flash") == would_flash, play
     # Changed exactly when the run would change the host, nothing else counts.
     assert play.verdict["changed"] is changed and play.stats["changed"] == int(changed), play
     # Zentavor ran -n from the scratch folder beside the install directory,
     # never from the remote temporary folder, which may forbid programs.
-    check_dir = Path(str(server.install_dir) + "-check")
+    check_dir = Path(str(simulated.install_dir) + "-check")
     assert play.result["document"]["command_line"][:2] == [str(check_dir / "zentavor"), "-n"]
-    assert not server.install_dir.exists() and not check_dir.exists()
-    assert server.flashed() == [] and server.installed() == before
+    assert not simulated.install_dir.exists() and not check_dir.exists()
+    assert simulated.flashed() == [] and simulated.installed() == {
+        p.location: p.firmware_id for p in CHECKED[host][0]}
 
 
-def test_only_the_chosen_ports_are_flashed(tmp_path):
-    server = Server(tmp_path, [port("03:00.0", "4.0.555"), port("03:00.1", "4.0.555")])
-    play = server.play("update", zentavor_ports=["00:0E:1E:03:00:01"])
+# One update over a host for each of the next tests: chosen ports, a failing
+# flash, no served adapter.
+UPDATED = {
+    "chosen-port": ([port("03:00.0", "4.0.555"), port("03:00.1", "4.0.555")],
+                    {"zentavor_ports": ["00:0E:1E:03:00:01"]}),
+    "unknown-port": ([port("03:00.0", "4.0.555")], {"zentavor_ports": ["09:00.0"]}),
+    "failing-flash": ([port("03:00.0", "4.0.555", flash_exit=7), port("03:00.1", "4.0.555")],
+                      {}),
+    "no-adapter": ([port("05:00.0", "3.4.216", ids=FOREIGN_IDS)], {}),
+    "no-adapter-ok": ([port("05:00.0", "3.4.216", ids=FOREIGN_IDS)],
+                      {"zentavor_no_adapter_ok": True}),
+}
+
+
+@pytest.fixture(scope="module")
+def updated(tmp_path_factory):
+    return Fleet(tmp_path_factory.mktemp("updated"), {h: r[0] for h, r in UPDATED.items()},
+                 playbook=PLAYBOOK, host_vars={h: r[1] for h, r in UPDATED.items()})
+
+
+def test_only_the_chosen_ports_are_flashed(updated):
+    play = updated.play("chosen-port")
     assert play.stats["failures"] == 0 and play.result["flashed"] == ["03:00.1"], play
-    assert server.installed() == {"03:00.0": "4.0.555", "03:00.1": "4.0.556"}
-    play = server.play("update", zentavor_ports=["09:00.0"])
+    assert updated.hosts["chosen-port"].installed() == {"03:00.0": "4.0.555", "03:00.1": "4.0.556"}
+    play = updated.play("unknown-port")
     assert play.stats["failures"] == 1 and "09:00.0" in play.result["message"], play
 
 
-def test_failing_flash_reports_failed_with_the_reason_and_still_fetches_the_log(tmp_path):
-    server = Server(tmp_path, [port("03:00.0", "4.0.555", flash_exit=7),
-                               port("03:00.1", "4.0.555")])
-    play = server.play("update")
-    assert play.rc != 0 and play.stats["failures"] == 1, play
+def test_failing_flash_reports_failed_with_the_reason_and_still_fetches_the_log(updated):
+    play, host = updated.play("failing-flash"), updated.hosts["failing-flash"]
+    assert updated.rc != 0 and play.stats["failures"] == 1, play
     assert play.result["outcome"] == "updated-with-errors" and play.result["rc"] == 0, play
     assert play.verdict["failed"] is True
     # The other port was flashed: the host did change.
     assert play.result["changed"] is True and play.result["flashed"] == ["03:00.1"]
     assert "internal error code 7" in play.result["message"]
-    assert server.installed() == {"03:00.0": "4.0.555", "03:00.1": "4.0.556"}
-    assert server.fetched_log.read_text().endswith("Exiting with code 0\n")
+    assert host.installed() == {"03:00.0": "4.0.555", "03:00.1": "4.0.556"}
+    fetched = updated.logs / "failing-flash" / "zentavor.log"
+    assert fetched.read_text().endswith("Exiting with code 0\n")
 
 
-def test_host_without_a_served_adapter_fails_unless_allowed(tmp_path):
-    server = Server(tmp_path, [port("05:00.0", "3.4.216", ids=FOREIGN_IDS)])
-    play = server.play("update")
+def test_host_without_a_served_adapter_fails_unless_allowed(updated):
+    play = updated.play("no-adapter")
     assert play.stats["failures"] == 1, play
     assert play.result["outcome"] == "no-supported-port" and play.result["rc"] == 0, play
 
-    play = server.play("update", zentavor_no_adapter_ok=True)
-    assert play.stats["failures"] == 0 and play.stats["changed"] == 0, play
+    play = updated.play("no-adapter-ok")
+    assert play.stats["failures"] == 0 and play.verdict["changed"] is False, play
     assert play.result["outcome"] == "no-supported-port", play
 
 
-@pytest.mark.parametrize("variables, says", [
+# Each row a host of one play, with settings the role refuses and what it says.
+REFUSED = {
     # Options Zentavor refuses together: the role's own check.
-    ({"zentavor_force": True, "zentavor_allow_downgrade": True}, "force (-f) goes with neither"),
+    "force-with-downgrade": ({"zentavor_force": True, "zentavor_allow_downgrade": True},
+                             "force (-f) goes with neither"),
     # Values the role's argument specification refuses.
-    ({"zentavor_reboot": "maybe"}, "zentavor_reboot"),
-    ({"zentavor_mode": "updat"}, "zentavor_mode"),
-    ({"zentavor_reboot_timeout": "30m"}, "zentavor_reboot_timeout"),
-], ids=["force-with-downgrade", "reboot-maybe", "mode-misspelt", "timeout-with-unit"])
-def test_settings_the_role_refuses_stop_it_before_anything_is_copied(tmp_path, variables, says):
-    server = Server(tmp_path, [port("03:00.0", "4.0.555")])
-    play = server.play("update", **variables)
+    "reboot-maybe": ({"zentavor_reboot": "maybe"}, "zentavor_reboot"),
+    "mode-misspelt": ({"zentavor_mode": "updat"}, "zentavor_mode"),
+    "timeout-with-unit": ({"zentavor_reboot_timeout": "30m"}, "zentavor_reboot_timeout"),
+}
+
+
+@pytest.fixture(scope="module")
+def refused(tmp_path_factory):
+    return Fleet(tmp_path_factory.mktemp("refused"), {h: OUTDATED for h in REFUSED},
+                 playbook=PLAYBOOK, host_vars={h: r[0] for h, r in REFUSED.items()})
+
+
+@pytest.mark.parametrize("host", list(REFUSED))
+def test_settings_the_role_refuses_stop_it_before_anything_is_copied(refused, host):
+    says = REFUSED[host][1]
+    play, simulated = refused.play(host), refused.hosts[host]
     assert play.stats["failures"] == 1, play
-    assert says in play.stderr + json.dumps(play.tasks)
+    assert says in json.dumps(play.tasks)
     # The role's own refusal is its verdict; the specification's comes first.
     if play.result is not None:
         assert play.result["failed"] is True and says in play.result["message"], play
-    assert not server.install_dir.exists()
-    assert server.calls() == [] and server.reboots() == 0
+    assert not simulated.install_dir.exists()
+    assert simulated.calls() == [] and simulated.reboots() == 0
 
 
 def test_package_arrives_with_fixed_modes_whatever_the_controllers(tmp_path):
@@ -338,49 +378,54 @@ def test_package_arrives_with_fixed_modes_whatever_the_controllers(tmp_path):
              for path in [server.install_dir, *server.install_dir.rglob("*")]}
     assert modes == {".": 0o755, "zentavor": 0o755, "netscli": 0o755, "NICFWData.xml": 0o644,
                      "p3p_rom.bin": 0o644, "tools": 0o755, "tools/readme.txt": 0o644,
-                     "zentavor-package.tar": 0o600, MARKER: 0o644,
+                     MARKER: 0o644,
                      "zentavor-result.json": modes.get("zentavor-result.json")}, modes
 
-    # Put right again when changed on the host; otherwise left alone.
+    # Put right again when changed on the host; everything else left alone.
     (server.install_dir / "netscli").chmod(0o777)
     play = server.play("compliance", playbook=SITE)
     assert play.tasks["Run Zentavor unattended"]["package_changes"] == ["netscli"], play
-    play = server.play("compliance", playbook=SITE)
-    assert play.stats["changed"] == 0 and play.result["outcome"] == "all-current", play
-    assert play.tasks["Run Zentavor unattended"]["package_changes"] == [], play
+    assert stat.S_IMODE((server.install_dir / "netscli").stat().st_mode) == 0o755
 
 
-FAKE_PROGRAMS = {
-    # Zentavor that cannot be started at all.
-    "missing": None,
-    # A run that leaves its result file cut short.
-    "truncated": '#!/bin/sh\nprintf \'{"format_version": 1, "outcome": "upd\' > zentavor-result.json\n'
-                 'exit 2\n',
-    # A run that outlives the role's time limit (in check mode: its scratch
-    # folder must go all the same).
-    "hanging": "#!/bin/sh\nexec sleep 5\n",
+# Each row a host of one check-mode play, whose Zentavor is a stand-in that
+# cannot be started, leaves its result file cut short, or outlives the role's
+# time limit; the scratch folder must go, and zentavor_result be set, all the
+# same.
+UNSOUND = {
+    "missing": (None, {"zentavor_program": "", "zentavor_executable": "/nonexistent/zentavor"},
+                "Zentavor was not started: /nonexistent/zentavor: No such file or directory"),
+    "truncated": ('#!/bin/sh\nprintf \'{"format_version": 1, "outcome": "upd\' '
+                  '> zentavor-result.json\nexit 2\n', {},
+                  "Zentavor ended with exit code 2, but the result file is not complete JSON"),
+    "hanging": ("#!/bin/sh\nexec sleep 3\n", {"zentavor_timeout": 1},
+                "(task: Run Zentavor unattended)"),
 }
 
 
-@pytest.mark.parametrize("fake, variables, says", [
-    ("missing", {"zentavor_program": "", "zentavor_executable": "/nonexistent/zentavor"},
-     "Zentavor was not started: /nonexistent/zentavor: No such file or directory"),
-    ("truncated", {}, "Zentavor ended with exit code 2, but the result file is not complete JSON"),
-    ("hanging", {"zentavor_timeout": 1}, "(task: Run Zentavor unattended)"),
-], ids=list(FAKE_PROGRAMS))
-def test_run_without_a_sound_result_fails_the_host_with_a_plain_message(tmp_path, fake,
-                                                                       variables, says):
-    server = Server(tmp_path, [port("03:00.0", "4.0.555")])
-    if FAKE_PROGRAMS[fake]:
-        server.program = tmp_path / "fake-zentavor"
-        server.program.write_text(FAKE_PROGRAMS[fake])
-    play = server.play("update", check=fake == "hanging", **variables)
+@pytest.fixture(scope="module")
+def unsound(tmp_path_factory):
+    root = tmp_path_factory.mktemp("unsound")
+    programs = {}
+    for host, (script, _, _) in UNSOUND.items():
+        if script:
+            programs[host] = root / f"zentavor-{host}"
+            programs[host].write_text(script)
+    return Fleet(root, {h: OUTDATED for h in UNSOUND}, playbook=PLAYBOOK, options=["--check"],
+                 host_vars={h: {**({"zentavor_program": str(programs[h])} if h in programs
+                                   else {}), **UNSOUND[h][1]} for h in UNSOUND})
+
+
+@pytest.mark.parametrize("host", list(UNSOUND))
+def test_run_without_a_sound_result_fails_the_host_with_a_plain_message(unsound, host):
+    says = UNSOUND[host][2]
+    play, simulated = unsound.play(host), unsound.hosts[host]
     assert play.stats["failures"] == 1, play
     assert play.result["failed"] is True and says in play.result["message"], play
     # Never an errno shown as Zentavor's exit code.
     assert play.result["rc"] in (None, 2) and "exit code 2 and" not in play.verdict["msg"]
-    assert not Path(str(server.install_dir) + "-check").exists()
-    assert server.calls() == []
+    assert not Path(str(simulated.install_dir) + "-check").exists()
+    assert simulated.calls() == []
 
 
 def test_role_is_documented_and_its_playbooks_load_from_their_directory(tmp_path):
@@ -409,30 +454,32 @@ def yaml_keys(path):
     return set(yaml_load(path))
 
 
-class Rollout:
-    """One run of the staged-rollout playbook over simulated hosts on this
-    machine, each with its own package directory, log, lock directory,
-    simulator state and boot id."""
+class Fleet:
+    """One ansible-playbook run (the staged rollout unless told otherwise)
+    over simulated hosts on this machine, each with its own package
+    directory, log, lock directory, simulator state and boot id."""
 
-    def __init__(self, root, hosts, group="zentavor_servers", group_vars=None, all_vars=None,
-                 host_vars=None, extra=None):
+    def __init__(self, root, hosts, playbook=ROLLOUT, group="zentavor_servers", group_vars=None,
+                 all_vars=None, host_vars=None, extra=None, options=()):
         package = root / "package"
         write_firmware_package(package, BUILD_BIN)
         self.root = root
         self.logs = root / "logs"
         self.hosts = {name: SimulatedHost(root / name, ports) for name, ports in hosts.items()}
+        # The package and program as the group's: a host's own variables may
+        # replace them.
+        group_vars = {"zentavor_package_dir": str(package),
+                      "zentavor_program": str(BUILD_BIN / "zentavor"), **(group_vars or {})}
         inventory = {"all": {"vars": all_vars or {}, "children": {group: {
-            "vars": group_vars or {},
+            "vars": group_vars,
             "hosts": {name: {**host.variables(self.logs), **(host_vars or {}).get(name, {})}
                       for name, host in self.hosts.items()}}}}}
         (root / "hosts.yml").write_text(json.dumps(inventory))
-        settings = {"zentavor_package_dir": str(package),
-                    "zentavor_program": str(BUILD_BIN / "zentavor"), **(extra or {})}
-        (root / "extra.json").write_text(json.dumps(settings))
+        (root / "extra.json").write_text(json.dumps(extra or {}))
         (root / "home").mkdir()
         self.completed = subprocess.run(
-            ["ansible-playbook", "-i", str(root / "hosts.yml"), str(ROLLOUT),
-             "-e", f"@{root / 'extra.json'}"],
+            ["ansible-playbook", "-i", str(root / "hosts.yml"), str(playbook),
+             "-e", f"@{root / 'extra.json'}", *options],
             env=ansible_environment(root / "home"), stdin=subprocess.DEVNULL,
             capture_output=True, text=True, timeout=900)
         self.rc = self.completed.returncode
@@ -463,7 +510,7 @@ HOSTS = [f"server{i:02d}" for i in range(1, 21)]
 def test_failing_canary_stops_the_rollout_before_any_other_host(tmp_path):
     hosts = {name: [port("03:00.0", "4.0.555")] for name in HOSTS}
     hosts[HOSTS[0]] = [port("03:00.0", "4.0.555", flash_exit=7)]
-    run = Rollout(tmp_path, hosts, extra={"zentavor_batch": 5})
+    run = Fleet(tmp_path, hosts, extra={"zentavor_batch": 5})
     assert run.rc != 0
     assert run.stats[HOSTS[0]]["failures"] == 1, run.stats
     assert set(run.stats) == {HOSTS[0]}, run.stats
@@ -477,12 +524,12 @@ def test_failing_canary_stops_the_rollout_before_any_other_host(tmp_path):
 
 
 def test_group_without_servers_stops_the_rollout_with_a_message(tmp_path):
-    run = Rollout(tmp_path, {}, group="web", all_vars={"zentavor_group": "db"})
+    run = Fleet(tmp_path, {}, group="web", all_vars={"zentavor_group": "db"})
     assert run.rc != 0 and run.stats == {}, run.stats
     assert "The group db has no servers in the inventory" in json.dumps(run.report)
 
 
-# A fleet with every outcome, rolled out with zentavor_reboot in batches of 4
+# A fleet with every outcome, rolled out with zentavor_reboot in batches of 5
 # (both from the inventory): the canary, then batches in which servers are
 # outdated (updated and rebooted), current, checked only (compliance), not to
 # be rebooted, unreachable, or hold a product name that is markup; the last
@@ -513,18 +560,18 @@ FLEET_STATES = {
 
 @pytest.fixture(scope="module")
 def fleet(tmp_path_factory):
-    return Rollout(tmp_path_factory.mktemp("fleet"), FLEET, group=FLEET_GROUP,
+    return Fleet(tmp_path_factory.mktemp("fleet"), FLEET, group=FLEET_GROUP,
                    all_vars={"zentavor_group": FLEET_GROUP},
-                   group_vars={"zentavor_batch": 4, "zentavor_reboot": True},
+                   group_vars={"zentavor_batch": 5, "zentavor_reboot": True},
                    host_vars=FLEET_HOST_VARS)
 
 
 def test_rollout_over_a_mixed_fleet_finishes_or_marks_every_flashed_host(fleet):
     assert fleet.rc != 0
-    # The canary, then batches of 4 as the inventory says; the batch with the
+    # The canary, then batches of 5 as the inventory says; the batch with the
     # failures is the last.
-    assert fleet.batches() == [[], ["server01"], HOSTS[1:5], HOSTS[5:9], HOSTS[9:13],
-                               HOSTS[13:17], HOSTS[17:20]]
+    assert fleet.batches() == [[], ["server01"], HOSTS[1:6], HOSTS[6:11], HOSTS[11:16],
+                               HOSTS[16:20]]
     outcome = {name: fleet.play(name).result for name in HOSTS}
     assert fleet.report["stats"]["server07"]["unreachable"] == 1
     for name in FLEET_STATES["updated"]:

@@ -7,10 +7,11 @@ DOCUMENTATION = r"""
 module: zentavor_run
 short_description: Put a Zentavor package in place on a POSIX host and run Zentavor once
 description:
-  - Unpacks the package archive made by the zentavor_bundle action into I(dir), with
-    owner and group as given, mode 0755 for folders and programs and 0644 for
-    everything else, whatever the modes the files had where the package came from.
-    Only what differs is written.
+  - Unpacks the package archive that the zentavor_run action makes on the controller
+    (from its options package_dir, program and program_name) and sends to the host's
+    temporary folder, into I(dir), with owner and group as given, mode 0755 for folders
+    and programs and 0644 for everything else, whatever the modes the files had where
+    the package came from. Only what differs is written.
   - Removes the result file of an earlier run, runs I(executable) with I(arguments) in
     I(dir), with I(environment) added to the environment, and returns the exit code,
     the result file's text and what the program printed. A program that cannot be

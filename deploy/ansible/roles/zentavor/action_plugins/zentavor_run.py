@@ -1,13 +1,16 @@
-"""The zentavor_bundle action: the firmware package and the program as one
-archive on the controller, so that a host gets the package in one copy
-whatever the number of its files.
+"""The zentavor_run action: the firmware package and the program go to the
+host as one archive, and the module of the same name puts them in place and
+runs Zentavor, so that a run is one module run on the host whatever the
+number of the package's files.
 
-The archive says which files are programs (mode 0755: the program, and every
-file that starts as an ELF binary or a script does) and which are data (0644),
-whatever the modes on the controller: a package unpacked from a zip or a
-share arrives neither world-writable nor without its execute bits. Names,
-owners and times are fixed, so the same package always gives the same bytes
-and an unchanged package is not copied again. Nothing runs on the host.
+The archive is made on the controller. It says which files are programs
+(mode 0755: the program, and every file that starts as an ELF binary or a
+script does) and which are data (0644), whatever the modes on the controller:
+a package unpacked from a zip or a share arrives neither world-writable nor
+without its execute bits. Names, owners and times are fixed, so the same
+package always gives the same bytes; it is sent to the host's temporary
+folder on every run (a package is a few megabytes, cheaper to send than to
+ask about first) and the module writes only what differs.
 """
 
 import hashlib
@@ -77,7 +80,7 @@ def archive_bytes(entries):
 def write_bundle(entries, directory):
     """Writes the archive under directory, named by what it holds, and returns
     its path. An archive of the same files (same paths, sizes and times) is
-    made once per controller run and shared by every host."""
+    made once per controller run and sent to every host."""
     key = hashlib.sha256(json.dumps([
         (name, path, program, None if path is None else
          (os.stat(path).st_size, os.stat(path).st_mtime_ns))
@@ -94,19 +97,29 @@ def write_bundle(entries, directory):
 
 
 class ActionModule(ActionBase):
-    TRANSFERS_FILES = False
-    _VALID_ARGS = frozenset(("package_dir", "program", "program_name"))
+    TRANSFERS_FILES = True
+    PACKAGE_ARGS = ("package_dir", "program", "program_name")
 
     def run(self, tmp=None, task_vars=None):
         result = super().run(tmp, task_vars)
-        args = self._task.args
+        module_args = dict(self._task.args)
+        package = {name: module_args.pop(name, None) for name in self.PACKAGE_ARGS}
         try:
-            entries = package_entries(args.get("package_dir", ""), args.get("program") or "",
-                                      args.get("program_name") or "zentavor")
-            path = write_bundle(entries, C.DEFAULT_LOCAL_TMP)
-        except (OSError, ValueError) as error:
-            raise AnsibleActionFail(f"the firmware package could not be packed: {error}")
-        result.update(changed=False, path=path,
-                      files=[name for name, source, _ in entries if source is not None],
-                      programs=[name for name, _, program in entries if program])
+            if package["package_dir"]:
+                try:
+                    entries = package_entries(package["package_dir"], package["program"] or "",
+                                              package["program_name"] or "zentavor")
+                    bundle = write_bundle(entries, C.DEFAULT_LOCAL_TMP)
+                except (OSError, ValueError) as error:
+                    raise AnsibleActionFail(f"the firmware package could not be packed: {error}")
+                if self._connection._shell.tmpdir is None:
+                    self._make_tmp_path()
+                remote = self._connection._shell.join_path(self._connection._shell.tmpdir,
+                                                            ARCHIVE_NAME)
+                self._transfer_file(bundle, remote)
+                self._fixup_perms2((self._connection._shell.tmpdir, remote))
+                module_args["bundle"] = remote
+            result.update(self._execute_module(module_args=module_args, task_vars=task_vars))
+        finally:
+            self._remove_tmp_path(self._connection._shell.tmpdir)
         return result
