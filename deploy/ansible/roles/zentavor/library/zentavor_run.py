@@ -127,18 +127,24 @@ def _make_folders(path):
     return bool(missing)
 
 
-def _folder(path, uid, gid):
-    """Makes the folder as _make_folders does and gives it its mode and
-    owner. True when anything changed."""
-    changed = _make_folders(path)
-    status = os.stat(path)
-    if stat.S_IMODE(status.st_mode) != FOLDER_MODE:
-        os.chmod(path, FOLDER_MODE)
+def _settle(path, status, mode, uid, gid):
+    """Gives what stands at path (status: its stat) this mode and owner. True
+    when either changed."""
+    changed = False
+    if stat.S_IMODE(status.st_mode) != mode:
+        os.chmod(path, mode)
         changed = True
     if not _owned_as(status, uid, gid):
         os.chown(path, uid, gid)
         changed = True
     return changed
+
+
+def _folder(path, uid, gid):
+    """Makes the folder as _make_folders does and gives it its mode and
+    owner. True when anything changed."""
+    made = _make_folders(path)
+    return _settle(path, os.stat(path), FOLDER_MODE, uid, gid) or made
 
 
 def _same_content(path, status, data):
@@ -176,14 +182,7 @@ def _place(path, data, mode, uid, gid):
     if status is None or not _same_content(path, status, data):
         _write(path, data, mode, uid, gid)
         return True
-    changed = False
-    if stat.S_IMODE(status.st_mode) != mode:
-        os.chmod(path, mode)
-        changed = True
-    if not _owned_as(status, uid, gid):
-        os.chown(path, uid, gid)
-        changed = True
-    return changed
+    return _settle(path, status, mode, uid, gid)
 
 
 def _member_name(name):
