@@ -147,7 +147,18 @@ def _result(outcome, changed, failed, message, document):
 
 
 def zentavor_outcome(document, rc, mode, check=False, no_adapter_ok=False, start_error=None,
-                     options=None):
+                     options=None, stopped_after=None):
+    """zentavor_judge, and a run that went past its time limit (stopped_after
+    seconds) and was asked to stop fails, whatever it says."""
+    result = zentavor_judge(document, rc, mode, check, no_adapter_ok, start_error, options)
+    if stopped_after:
+        result.update(failed=True, message=f"Zentavor ran longer than {stopped_after} s and was "
+                                           f"asked to stop: {result['message']}")
+    return result
+
+
+def zentavor_judge(document, rc, mode, check=False, no_adapter_ok=False, start_error=None,
+                   options=None):
     """What one run means: a dict with outcome, changed, failed, message,
     reboot_required, the locations flashed and the log's path on the host.
 

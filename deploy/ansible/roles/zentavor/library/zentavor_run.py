@@ -63,6 +63,13 @@ options:
     description: A check-mode run; the marker is only read and I(dir) is removed afterwards.
     type: bool
     default: false
+  timeout:
+    description:
+      - Seconds after which the run is asked to stop (SIGTERM), 0 for no limit. Zentavor
+        lets the flash in progress finish, starts nothing further and ends with its result
+        file.
+    type: int
+    default: 0
 author: Zentavor maintainers
 """
 
@@ -73,6 +80,9 @@ exit_code:
 start_error:
   description: Why Zentavor could not be started; null when it was.
   type: str
+stopped_after:
+  description: The time limit, when the run went past it and was asked to stop; null otherwise.
+  type: int
 result:
   description: The result file's text; null when the run left none.
   type: str
@@ -239,17 +249,29 @@ def write_marker(path, content):
     _write(path, pending_marker.marker_text(content).encode("utf-8"), DATA_MODE, -1, -1)
 
 
-def run_zentavor(executable, arguments, directory, environment):
-    """(exit code, start error, standard output, standard error)."""
+def run_zentavor(executable, arguments, directory, environment, timeout):
+    """(exit code, start error, standard output, standard error, stopped).
+    A run longer than timeout seconds (0: no limit) is asked to stop with
+    SIGTERM, which Zentavor holds until the flash in progress has ended: it
+    starts nothing further and ends with its result file. A run ended by a
+    signal has 128 + the signal's number as its exit code, as a shell says."""
     env = dict(os.environ)
     env.update({str(k): str(v) for k, v in environment.items()})
     try:
-        completed = subprocess.run([executable] + arguments, cwd=directory, env=env,
-                                   stdin=subprocess.DEVNULL, capture_output=True)
+        process = subprocess.Popen([executable] + arguments, cwd=directory, env=env,
+                                   stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                   stderr=subprocess.PIPE)
     except OSError as error:
-        return None, f"{executable}: {error.strerror}", "", ""
-    return (completed.returncode, None, completed.stdout.decode("utf-8", "replace"),
-            completed.stderr.decode("utf-8", "replace"))
+        return None, f"{executable}: {error.strerror}", "", "", False
+    stopped = False
+    try:
+        out, err = process.communicate(timeout=timeout or None)
+    except subprocess.TimeoutExpired:
+        stopped = True
+        process.terminate()
+        out, err = process.communicate()
+    code = process.returncode if process.returncode >= 0 else 128 - process.returncode
+    return code, None, out.decode("utf-8", "replace"), err.decode("utf-8", "replace"), stopped
 
 
 def main():
@@ -267,6 +289,7 @@ def main():
             "boot_time_command": {"type": "str",
                                   "default": "cat /proc/sys/kernel/random/boot_id"},
             "check": {"type": "bool", "default": False},
+            "timeout": {"type": "int", "default": 0},
         },
         supports_check_mode=False,
     )
@@ -284,8 +307,9 @@ def main():
         if rebooted_since and not check:
             os.unlink(p["marker"])
 
-    result = {"changed": False, "exit_code": None, "start_error": None, "result": None, "stdout": "",
-              "stderr": "", "package_changes": [], "rebooted_since": rebooted_since}
+    result = {"changed": False, "exit_code": None, "start_error": None, "stopped_after": None,
+              "result": None, "stdout": "", "stderr": "", "package_changes": [],
+              "rebooted_since": rebooted_since}
     try:
         try:
             if p["bundle"]:
@@ -300,9 +324,10 @@ def main():
         result_path = os.path.join(directory, p["result_file"])
         if os.path.lexists(result_path):
             os.unlink(result_path)
-        rc, start_error, out, err = run_zentavor(p["executable"], p["arguments"], directory,
-                                                 p["environment"])
-        result.update(exit_code=rc, start_error=start_error, stdout=out, stderr=err)
+        rc, start_error, out, err, stopped = run_zentavor(
+            p["executable"], p["arguments"], directory, p["environment"], p["timeout"])
+        result.update(exit_code=rc, start_error=start_error, stdout=out, stderr=err,
+                      stopped_after=p["timeout"] if stopped else None)
         if os.path.isfile(result_path):
             with open(result_path, "rb") as written:
                 result["result"] = written.read().decode("utf-8", "replace")
