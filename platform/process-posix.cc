@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/file_system.h"
 #include "platform/process.h"
@@ -21,10 +22,9 @@ extern char** environ;
 
 namespace {
 
-bool IsExecutableFile(const std::string& path) {
+bool IsRegularFile(const std::string& path) {
   struct stat status;
-  return stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
-         access(path.c_str(), X_OK) == 0;
+  return stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
 std::string DirectoryOf(const std::string& path) {
@@ -32,22 +32,49 @@ std::string DirectoryOf(const std::string& path) {
   return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
+// What the search for a program found: the file to start, or else the first
+// file of that name that is there but may not be run (its error in
+// notExecutableError), or nothing.
+struct FoundProgram {
+  std::string path;
+  std::string notExecutable;
+  int notExecutableError = 0;
+};
+
 // Where the program of a command line lives: a name with a slash is taken as
 // it stands; a bare name is looked for beside the running executable, then in
 // the absolute directories of PATH. Relative and empty PATH entries mean the
 // current directory, which is never searched: a program planted in whatever
-// directory the administrator happens to be in must not be started.
-std::string FindProgram(const std::string& name) {
-  if (name.find('/') != std::string::npos)
-    return name;
+// directory the administrator happens to be in must not be started. A file
+// that is there but may not be run is passed over, as the shell does, and
+// named when nothing else is found.
+FoundProgram FindProgram(const std::string& name) {
+  FoundProgram found;
+  if (name.find('/') != std::string::npos) {
+    found.path = name;
+    return found;
+  }
+  const auto consider = [&found](const std::string& candidate) {
+    if (!IsRegularFile(candidate))
+      return false;
+    if (access(candidate.c_str(), X_OK) == 0) {
+      found.path = candidate;
+      return true;
+    }
+    if (found.notExecutable.empty()) {
+      found.notExecutable = candidate;
+      found.notExecutableError = errno;
+    }
+    return false;
+  };
 
   const std::string ownDirectory = DirectoryOf(OwnExecutablePath());
-  if (!ownDirectory.empty() && IsExecutableFile(ownDirectory + "/" + name))
-    return ownDirectory + "/" + name;
+  if (!ownDirectory.empty() && consider(ownDirectory + "/" + name))
+    return found;
 
   const char* path = std::getenv("PATH");
   if (!path)
-    return std::string();
+    return found;
   const std::string directories = path;
   std::size_t start = 0;
   while (start <= directories.size()) {
@@ -55,11 +82,30 @@ std::string FindProgram(const std::string& name) {
     if (end == std::string::npos)
       end = directories.size();
     const std::string directory = directories.substr(start, end - start);
-    if (!directory.empty() && directory[0] == '/' && IsExecutableFile(directory + "/" + name))
-      return directory + "/" + name;
+    if (!directory.empty() && directory[0] == '/' && consider(directory + "/" + name))
+      return found;
     start = end + 1;
   }
-  return std::string();
+  return found;
+}
+
+// Why a program that is there did not start, for the log and the result file:
+// errors that say the file is no program to this system (no permission to run
+// it, a mount without exec, not a format the kernel runs, an interpreter line
+// naming nothing) read as "is not executable"; others as they are.
+std::string StartFailureOf(const std::string& program, int error) {
+  switch (error) {
+    case EACCES:
+    case EPERM:
+    case ENOEXEC:
+    case ENOENT:
+    case ELIBBAD:
+    case ETXTBSY:
+    case EISDIR:
+      return program + " could not be started: it is not executable (" + std::strerror(error) + ")";
+    default:
+      return program + " could not be started (" + std::strerror(error) + ")";
+  }
 }
 
 // The utility gets the signal settings a program expects at its start, not
@@ -103,15 +149,15 @@ void ResetSignalsForChild() {
   _exit(127);
 }
 
-// True when the child reported through the close-on-exec pipe that it could
-// not exec; an exec that succeeded closes the pipe without a word.
-bool ChildFailedToStart(int errorPipe) {
+// The error the child reported through the close-on-exec pipe when it could
+// not exec, or 0: an exec that succeeded closes the pipe without a word.
+int ChildStartError(int errorPipe) {
   int error = 0;
   ssize_t got;
   do {
     got = read(errorPipe, &error, sizeof error);
   } while (got < 0 && errno == EINTR);
-  return got > 0;
+  return got > 0 ? (error != 0 ? error : EIO) : 0;
 }
 
 // A parent that left SIGCHLD ignored (some schedulers do) has the system reap
@@ -175,7 +221,12 @@ bool RunCommand(const std::string& commandLine, std::uint32_t* exitCode, const W
   std::vector<std::string> words = SplitCommandLine(commandLine);
   if (words.empty())
     return false;
-  const std::string program = FindProgram(words[0]);
+  const FoundProgram found = FindProgram(words[0]);
+  const std::string& program = found.path;
+  if (program.empty() && !found.notExecutable.empty()) {
+    NoteStartFailure(StartFailureOf(found.notExecutable, found.notExecutableError));
+    return false;
+  }
   if (program.empty()) {
     const char* path = std::getenv("PATH");
     NoteStartFailure(words[0] + " could not be started: it is neither beside the program in " +
@@ -204,14 +255,15 @@ bool RunCommand(const std::string& commandLine, std::uint32_t* exitCode, const W
   // Also from this side, so that the group stands before a signal can come
   // (the child may have done it, or exec'd, already: both are fine).
   setpgid(child, child);
-  const bool failed = ChildFailedToStart(errorPipe[0]);
+  const int startError = ChildStartError(errorPipe[0]);
+  const bool failed = startError != 0;
   close(errorPipe[0]);
 
   int status = 0;
   const bool waited =
       tick ? WaitForChildTicking(child, &status, tick) : WaitForChild(child, &status);
   if (failed)
-    NoteStartFailure(program + " could not be started");
+    NoteStartFailure(StartFailureOf(program, startError));
   // A child whose end cannot be observed has no exit code to judge it by; it
   // must not pass for a success, so it counts as one that could not be run.
   if (failed || !waited)

@@ -2,10 +2,10 @@
 
 #include <string>
 
+#include "files/utf16.h"
 #include "platform/file_system.h"
 #include "platform/process.h"
 #include "ui/user_interface.h"
-#include "files/utf16.h"
 
 namespace {
 
@@ -102,6 +102,43 @@ DWORD WaitTicking(HANDLE process, const WaitTick& tick) {
   }
 }
 
+// The system's text for an error, without its line end; "%1" in it names the
+// program.
+std::string SystemMessage(DWORD error, const std::string& program) {
+  wchar_t* text = nullptr;
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::string message = length > 0 ? NarrowToUtf8(std::wstring(text, length)) : std::string();
+  LocalFree(text);
+  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
+                              message.back() == ' ' || message.back() == '.'))
+    message.pop_back();
+  if (const std::size_t insert = message.find("%1"); insert != std::string::npos)
+    message.replace(insert, 2, program);
+  return message;
+}
+
+// Why a program that is there did not start: errors that say the file is no
+// program this system runs (no right to run it, not a program, one for another
+// machine) read as "is not executable"; others by their number as before.
+std::string StartFailureOf(const std::string& program, DWORD error) {
+  switch (error) {
+    case ERROR_ACCESS_DENIED:
+    case ERROR_BAD_EXE_FORMAT:
+    case ERROR_BAD_FORMAT:
+    case ERROR_EXE_MACHINE_TYPE_MISMATCH:
+    case ERROR_INVALID_EXE_SIGNATURE:
+    case ERROR_EXE_MARKED_INVALID: {
+      const std::string text = SystemMessage(error, program);
+      return program + " could not be started: it is not executable (error " +
+             std::to_string(error) + (text.empty() ? "" : ": " + text) + ")";
+    }
+    default:
+      return program + " could not be started (error " + std::to_string(error) + ")";
+  }
+}
+
 }  // namespace
 
 bool RunCommand(const std::string& commandLine, std::uint32_t* exitCode) {
@@ -130,8 +167,8 @@ bool RunCommand(const std::string& commandLine, std::uint32_t* exitCode, const W
   PROCESS_INFORMATION process = {};
   if (!CreateProcessW(program.c_str(), mutableLine.data(), nullptr, nullptr, FALSE,
                       CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process)) {
-    NoteStartFailure(NarrowToUtf8(program) + " could not be started (error " +
-                     std::to_string(GetLastError()) + ")");
+    const DWORD error = GetLastError();
+    NoteStartFailure(StartFailureOf(NarrowToUtf8(program), error));
     return false;
   }
 

@@ -210,18 +210,39 @@ def test_parent_that_ignores_sigchld_still_gets_the_verdict(z):
     assert "Device discovery completed successfully!\n" in z.log()
 
 # A program planted in the package folder (the current directory) never runs;
-# the utility beside the program and one on the search path do.
+# the utility beside the program and one on the search path do. A utility that
+# is there but cannot be run is named with the system's error, never taken for
+# one that is missing.
 
-@pytest.mark.parametrize("where, rc", [("nowhere else", 0), ("beside the program", 4),
-                                       ("on the search path", 4)])
-def test_utility_is_never_taken_from_the_current_directory(z, where, rc):
+NOT_FOUND = "netscli could not be started: it is neither beside the program"
+
+
+@pytest.mark.parametrize("where, rc, says", [
+    ("nowhere else", 0, NOT_FOUND),
+    ("beside the program", 4, None),
+    ("on the search path", 4, None),
+    ("beside the program, without the right to run it", 0,
+     "could not be started: it is not executable (Permission denied)"),
+    ("beside the program, not a program", 0, "could not be started: it is not executable ("),
+])
+def test_utility_is_never_taken_from_the_current_directory(z, where, rc, says):
     outdated_server(z)
     z.remove("netscli")
     # Would end every command with 99 ("unknown command") if it ever ran.
     z.install("testchild", as_name="netscli" + z.build.suffix).rename(
         z.cwd / ("netscli" + z.build.suffix))
+    beside = z.bin / ("netscli" + z.build.suffix)
     if where == "beside the program":
         z.install("netscli")
+    elif where.endswith("without the right to run it"):
+        if z.windows:
+            pytest.skip("the right to run a file is a POSIX file mode")
+        shutil.copy2(z.build.program("netscli"), beside)
+        beside.chmod(0o644)
+    elif where.endswith("not a program"):
+        beside.write_bytes(b"#!/nonexistent/interpreter\nnot a program\n" if not z.windows
+                           else b"not a program\r\n")
+        beside.chmod(0o755)
     elif where == "on the search path":
         tools = z.root / "tools"
         tools.mkdir()
@@ -230,11 +251,15 @@ def test_utility_is_never_taken_from_the_current_directory(z, where, rc):
             z.env["WINEPATH"] = "Z:" + str(tools).replace("/", "\\")
         else:
             z.env["PATH"] = f"{tools}:{z.env['PATH']}"
-    r = z.run("-n")
+    r = z.run("-n", "-json", "result.json")
     assert r.rc == rc, r
     if rc == 0:
         assert discovery_failed(98) in r.log
         assert read_calls(z.cwd) == []
+        assert says in r.err and says in r.document["reason"], (r.err, r.document)
+        if "not executable" in says:
+            # The file found is named, by its place beside the program.
+            assert str(z.bin.name) in r.err and NOT_FOUND not in r.err, r.err
     else:
         assert read_calls(z.cwd)[0][:2] == ["-flashsupport", "-d"]
 
