@@ -332,7 +332,7 @@ REFUSED = {
     # Options Zentavor refuses together: the role's own check.
     "force-with-downgrade": ({"zentavor_force": True, "zentavor_allow_downgrade": True},
                              "force (-f) goes with neither"),
-    # Values the role's argument specification refuses.
+    # Values the types and choices in meta/argument_specs.yml refuse.
     "reboot-maybe": ({"zentavor_reboot": "maybe"}, "zentavor_reboot"),
     "mode-misspelt": ({"zentavor_mode": "updat"}, "zentavor_mode"),
     "timeout-with-unit": ({"zentavor_reboot_timeout": "30m"}, "zentavor_reboot_timeout"),
@@ -351,7 +351,7 @@ def test_settings_the_role_refuses_stop_it_before_anything_is_copied(refused, ho
     play, simulated = refused.play(host), refused.hosts[host]
     assert play.stats["failures"] == 1, play
     assert says in json.dumps(play.tasks)
-    # The role's own refusal is its verdict; the specification's comes first.
+    # The role's own refusal is its verdict; the argument check's comes first.
     if play.result is not None:
         assert play.result["failed"] is True and says in play.result["message"], play
     assert not simulated.install_dir.exists()
