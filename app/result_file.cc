@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/run_files.h"
 #include "app/startup.h"
 #include "base/ascii.h"
 #include "base/product.h"
@@ -284,13 +283,13 @@ void WriteResultFile(const json& document) {
 
 }  // namespace
 
-void BeginRunResult(int argc, char** argv, const EarlyOptions& early) {
+void BeginRunResult(int argc, char** argv, const EarlyOptions& early, bool pathsSafe) {
   Start.time = std::time(nullptr);
   Start.arguments.assign(argv, argv + argc);
   // The result and the version file are this run's to replace only when no
   // path the options name is a file of the run or another option's file.
   // Nothing is removed yet: not before the single-instance lock is held.
-  if (!OptionPathsAreSafe(early.Paths()))
+  if (!pathsSafe)
     return;
   Start.resultFile = early.resultFile;
   Start.versionFile = early.VersionFile();

@@ -16,9 +16,9 @@
 enum class RunStage { kVersion, kStartup, kOptionsRefused, kHelp, kMode };
 
 // Called first of all: notes the start time and the command line as given,
-// and the result and version files this run may replace: none when a path
-// the options name is refused (see OptionPathsAreSafe).
-void BeginRunResult(int argc, char** argv, const EarlyOptions& early);
+// and the result and version files this run may replace: none when the paths
+// the options name were refused (pathsSafe false, see CheckOptionPaths).
+void BeginRunResult(int argc, char** argv, const EarlyOptions& early, bool pathsSafe);
 
 // True when the command line names a result file that may be written.
 bool ResultFileRequested();

@@ -83,29 +83,23 @@ void PrepareLogFile() {
 // be written, something planted where the lock file goes) does not stop the
 // run, which may still look and report, but it writes no firmware: standard
 // error says so at once, whatever the options, and so does the log.
-InstanceLock& TheInstanceLock() {
+// A help request is told when another run holds the lock, and stops nothing:
+// the usage text changes nothing, so it is shown whoever holds the lock.
+InstanceLockState TakeInstanceLock(UserInterface& ui, bool helpRequested) {
   static InstanceLock lock;  // held until the process ends
-  return lock;
-}
-
-bool HoldsInstanceLock() {
-  return TheInstanceLock().held();
-}
-
-bool TakeInstanceLock(UserInterface& ui, bool helpRequested) {
-  InstanceLock& lock = TheInstanceLock();
-  switch (lock.Acquire(InstanceLockDirectory(), kInstanceLockName)) {
+  const InstanceLockState state = lock.Acquire(InstanceLockDirectory(), kInstanceLockName);
+  switch (state) {
     case InstanceLockState::kHeld:
-      return true;
+      return state;
     case InstanceLockState::kHeldElsewhere:
       if (helpRequested)
-        return true;
+        return state;
       // Not the vendor's message: that one sends the administrator after the
       // vendor's lock file, which has nothing to do with it.
       ui.Write(kAnotherRunHoldsTheLock, lock.where().c_str());
       NoteStop(StopKind::kAnotherRun,
                "Another Zentavor run is going on: it holds the single-instance lock.", false);
-      return false;
+      return state;
     case InstanceLockState::kUnavailable:
       break;
   }
@@ -116,7 +110,7 @@ bool TakeInstanceLock(UserInterface& ui, bool helpRequested) {
                               "writes no firmware.\n";
   SayOnStandardError(warning);
   ui.Write("%s", warning.c_str());
-  return true;
+  return state;
 }
 
 void ReportStartupFailure() {
@@ -156,12 +150,10 @@ bool Startup(bool helpRequested) {
     // and main's ConsoleRestorer puts the console back however the run ends.
     auto* ui = new UserInterface(LogPathBuffer, kConsoleWidth, kConsoleHeight);
     InstallUserInterface(ui);
-    if (!TakeInstanceLock(*ui, helpRequested))
-      return false;
-    // The usage text changes nothing, so it is shown whoever holds the lock;
-    // a run that does not hold it leaves the vendor's lock file alone.
-    if (helpRequested && !HoldsInstanceLock())
-      return true;
+    // While another run holds the lock, help is shown and the vendor's lock
+    // file is left to that run; anything else stops here.
+    if (TakeInstanceLock(*ui, helpRequested) == InstanceLockState::kHeldElsewhere)
+      return helpRequested;
     return InitializeModule(RunFlags | (helpRequested ? RUN_HELP_REQUESTED : 0), *ui);
   } catch (...) {
     ReportStartupFailure();

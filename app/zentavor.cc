@@ -129,7 +129,9 @@ int RunZentavor(int argc, char** argv) {
   // Read before start-up: the version line needs nothing, help needs no
   // package, and a run kept out at start-up still writes its result file.
   const EarlyOptions early = ScanEarlyOptions(argc, argv);
-  BeginRunResult(argc, argv, early);
+  // The option paths are judged once, before anything is removed or written.
+  const bool pathsSafe = CheckOptionPaths(early);
+  BeginRunResult(argc, argv, early, pathsSafe);
   if (early.version) {
     char version[64] = {};
     GetOwnFileVersion(version, sizeof version);
@@ -146,8 +148,7 @@ int RunZentavor(int argc, char** argv) {
 
   // Parsing stops at the first bad argument, and the checks only make sense
   // for a command line that was read to the end.
-  const bool valid =
-      ParseCommandLine(argc, argv) && CheckOptionCompatibility() && CheckOptionPaths(early);
+  const bool valid = ParseCommandLine(argc, argv) && CheckOptionCompatibility() && pathsSafe;
 
   UserInterface& ui = TheUserInterface();
   ui.SetInterruptProbe(InterruptArrived, InterruptBrokeOffRead);
